@@ -1,0 +1,20 @@
+find_package(GTest REQUIRED)
+include(GoogleTest)
+
+# vellumark_add_test(<name> SOURCES <files...> LIBRARIES <targets...> [QT])
+# QT runs the test with the offscreen platform so widgets work without a display.
+function(vellumark_add_test name)
+    cmake_parse_arguments(ARG "QT" "" "SOURCES;LIBRARIES" ${ARGN})
+    add_executable(${name} ${ARG_SOURCES})
+    target_link_libraries(${name} PRIVATE ${ARG_LIBRARIES} GTest::gtest GTest::gmock)
+    if(NOT ARG_QT)
+        target_link_libraries(${name} PRIVATE GTest::gtest_main)
+    endif()
+    vellumark_set_warnings(${name})
+    set(env "")
+    if(ARG_QT)
+        set(env "QT_QPA_PLATFORM=offscreen")
+    endif()
+    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 30
+                         PROPERTIES ENVIRONMENT "${env}")
+endfunction()

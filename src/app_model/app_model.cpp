@@ -1,0 +1,3 @@
+#include "app_model/app_model.h"
+
+// Placeholder: implemented in its own change.

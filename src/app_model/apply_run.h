@@ -1,0 +1,15 @@
+#pragma once
+
+#include <optional>
+
+#include "app_model/file_access.h"
+#include "app_model/file_date_error.h"
+#include "model/planned_change.h"
+
+namespace vellumark {
+
+// Writes the dates of `change` that differ to the whole second and are present, in one call.
+// Writes nothing when no such date exists. Returns the error when the write fails.
+std::optional<FileDateError> writeChange(FileAccess& files, const PlannedChange& change);
+
+}  // namespace vellumark

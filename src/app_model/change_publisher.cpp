@@ -1,0 +1,3 @@
+#include "app_model/change_publisher.h"
+
+// Placeholder: implemented in its own change.

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "model/date.h"
+
+namespace vellumark {
+
+struct Existence {
+    bool exists = false;
+    bool isDirectory = false;
+};
+
+// The creation and modification dates of one item: read from it, or to be written to it (an absent
+// date is left alone when writing).
+struct DateAttributes {
+    std::optional<Date> creationDate;
+    std::optional<Date> modificationDate;
+};
+
+// The narrow door to the file system. Paths are raw bytes from end to end.
+class FileAccess {
+public:
+    virtual ~FileAccess() = default;
+
+    // Whether something exists at `path` and whether it is a folder, following symbolic links.
+    virtual Existence fileExists(const std::filesystem::path& path) const = 0;
+
+    // The item's own dates (a final symbolic link is not followed); nullopt when they cannot be read.
+    // A date the file system does not keep is absent.
+    virtual std::optional<DateAttributes> attributes(const std::filesystem::path& path) const = 0;
+
+    // Calls `visit` with the path of every descendant of `folder`, depth first, each folder before its
+    // contents. Hidden items (names beginning with ".") are not visited and hidden folders not entered;
+    // symbolic links are visited but never followed; unreadable subfolders are skipped.
+    // Returns false, visiting nothing, when `folder` itself cannot be enumerated.
+    virtual bool enumerateDescendants(const std::filesystem::path& folder,
+                                      const std::function<void(const std::filesystem::path&)>& visit) const = 0;
+
+    // Writes the present dates of `dates` in one step: either all of them are kept or, as far as the
+    // file system allows, none. Returns nullopt on success, else a plain description of the cause.
+    virtual std::optional<std::string> setAttributes(const std::filesystem::path& path,
+                                                     const DateAttributes& dates) = 0;
+};
+
+}  // namespace vellumark

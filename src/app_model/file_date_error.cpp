@@ -1,0 +1,3 @@
+#include "app_model/file_date_error.h"
+
+// Placeholder: implemented in its own change.

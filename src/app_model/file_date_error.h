@@ -1,0 +1,17 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+namespace vellumark {
+
+// An item whose dates could not be written, with the file system's reason in plain words.
+struct FileDateError {
+    std::filesystem::path url;
+    std::string underlying;
+
+    // "Could not change dates for “notes.txt”: <underlying>"
+    std::string description() const;
+};
+
+}  // namespace vellumark

@@ -1,0 +1,19 @@
+#pragma once
+
+#include "app_model/file_access.h"
+
+namespace vellumark {
+
+// FileAccess on Linux: statx and utimensat for the modification date; for the creation date, statx
+// birth time where the file system reports one, and the extended attributes of NTFS (ntfs-3g) and SMB
+// mounts where it can also be written. Elsewhere writing a creation date fails with a plain reason.
+class LinuxFileAccess final : public FileAccess {
+public:
+    Existence fileExists(const std::filesystem::path& path) const override;
+    std::optional<DateAttributes> attributes(const std::filesystem::path& path) const override;
+    bool enumerateDescendants(const std::filesystem::path& folder,
+                              const std::function<void(const std::filesystem::path&)>& visit) const override;
+    std::optional<std::string> setAttributes(const std::filesystem::path& path, const DateAttributes& dates) override;
+};
+
+}  // namespace vellumark

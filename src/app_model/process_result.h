@@ -1,0 +1,19 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "model/uuid.h"
+
+namespace vellumark {
+
+// The outcome of one apply run. `errors` holds one text per failed item, in list order.
+struct ProcessResult {
+    Uuid id = Uuid::random();
+    std::int64_t succeeded = 0;
+    std::int64_t failed = 0;
+    std::vector<std::string> errors;
+};
+
+}  // namespace vellumark
