@@ -21,6 +21,12 @@ struct DateAttributes {
     std::optional<Date> modificationDate;
 };
 
+// Existence and dates of one item, as one answer.
+struct ItemInfo {
+    Existence existence;
+    std::optional<DateAttributes> dates;  // nullopt when missing or unreadable
+};
+
 // The narrow door to the file system. Paths are raw bytes from end to end.
 class FileAccess {
 public:
@@ -32,6 +38,16 @@ public:
     // The item's own dates (a final symbolic link is not followed); nullopt when they cannot be read.
     // A date the file system does not keep is absent.
     virtual std::optional<DateAttributes> attributes(const std::filesystem::path& path) const = 0;
+
+    // Both answers above at once. Implementations override it where one system call can give both
+    // (a plain file or folder needs no second look; only a symbolic link does).
+    virtual ItemInfo inspect(const std::filesystem::path& path) const {
+        ItemInfo info{fileExists(path), std::nullopt};
+        if (info.existence.exists) {
+            info.dates = attributes(path);
+        }
+        return info;
+    }
 
     // Calls `visit` with the path of every descendant of `folder`, depth first, each folder before its
     // contents. Hidden items (names beginning with ".") are not visited and hidden folders not entered;

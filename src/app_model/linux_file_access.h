@@ -11,6 +11,7 @@ class LinuxFileAccess final : public FileAccess {
 public:
     Existence fileExists(const std::filesystem::path& path) const override;
     std::optional<DateAttributes> attributes(const std::filesystem::path& path) const override;
+    ItemInfo inspect(const std::filesystem::path& path) const override;
     bool enumerateDescendants(const std::filesystem::path& folder,
                               const std::function<void(const std::filesystem::path&)>& visit) const override;
     std::optional<std::string> setAttributes(const std::filesystem::path& path, const DateAttributes& dates) override;
