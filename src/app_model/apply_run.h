@@ -1,10 +1,10 @@
 #pragma once
 
-#include <optional>
-
 #include "app_model/file_access.h"
 #include "app_model/file_date_error.h"
 #include "model/planned_change.h"
+
+#include <optional>
 
 namespace vellumark {
 

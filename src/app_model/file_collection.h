@@ -1,13 +1,13 @@
 #pragma once
 
+#include "app_model/file_access.h"
+#include "app_model/open_panel.h"
+#include "model/file_item.h"
+
 #include <filesystem>
 #include <optional>
 #include <span>
 #include <vector>
-
-#include "app_model/file_access.h"
-#include "app_model/open_panel.h"
-#include "model/file_item.h"
 
 namespace vellumark {
 
@@ -25,13 +25,15 @@ std::filesystem::path standardizedPath(const std::filesystem::path& path);
 
 // Each URL, followed by its non-hidden descendants when it is a folder and `includeSubfolderContents`
 // is set. Nothing is standardized or deduplicated here.
-std::vector<std::filesystem::path> expandURLs(const FileAccess& files, std::span<const std::filesystem::path> urls,
+std::vector<std::filesystem::path> expandURLs(const FileAccess& files,
+                                              std::span<const std::filesystem::path> urls,
                                               bool includeSubfolderContents);
 
 // The new items to append: every expanded URL whose standardized path is neither listed already nor
 // met earlier in this call. Paths compare equal under Unicode canonical equivalence (case-sensitive).
 std::vector<FileItem> collectItems(const FileAccess& files, std::span<const FileItem> currentItems,
-                                   std::span<const std::filesystem::path> urls, bool includeSubfolderContents);
+                                   std::span<const std::filesystem::path> urls,
+                                   bool includeSubfolderContents);
 
 inline constexpr const char* kAddPanelMessage = "Choose files or folders whose dates you want to change.";
 

@@ -1,11 +1,11 @@
 #pragma once
 
+#include "date.h"
+#include "uuid.h"
+
 #include <filesystem>
 #include <functional>
 #include <optional>
-
-#include "date.h"
-#include "uuid.h"
 
 namespace vellumark {
 
