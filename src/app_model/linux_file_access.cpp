@@ -410,6 +410,21 @@ private:
     std::unordered_map<Key, Volume, KeyHash> known_;
 };
 
+namespace {
+
+// Dates that every writable file system keeps (FAT from 1980, small-inode ext4 and HFS+ until 2038), with
+// a day to spare for FAT's local time.
+bool isWithinEveryRange(Date date) {
+    return date >= Date::fromParts(315'619'200) && date <= Date::fromParts(2'147'397'247);
+}
+
+// A modification date within every range is written before anything is read, so that a write costs one
+// utimensat and one statx; only reading it back tells which file system it was.
+std::optional<std::string> writeModificationFirst(const ItemLocation& at, LinuxFileAccess::Volumes& volumes,
+                                                  Date date);
+
+}  // namespace
+
 LinuxFileAccess::LinuxFileAccess() : volumes_(std::make_unique<Volumes>()) {}
 
 LinuxFileAccess::~LinuxFileAccess() = default;
@@ -470,6 +485,10 @@ std::optional<std::string> LinuxFileAccess::setAttributes(const std::filesystem:
     if (!at.isValid()) {
         return failureText(at.error());
     }
+    if (!creation && isWithinEveryRange(*modification)) {
+        return writeModificationFirst(at, *volumes_, *modification);
+    }
+
     struct statx item {};
     if (::statx(at.folder(), at.name(), kOwnItem, kItemMask, &item) != 0) {
         return failureText(errno);
@@ -526,5 +545,45 @@ std::optional<std::string> LinuxFileAccess::setAttributes(const std::filesystem:
     return mismatch +
            (restored ? "; the previous dates were put back" : "; the previous dates could not be put back");
 }
+
+namespace {
+
+std::optional<std::string> writeModificationFirst(const ItemLocation& at, LinuxFileAccess::Volumes& volumes,
+                                                  Date date) {
+    struct statx item {};
+    if (!writeModification(at, date)) {
+        const int error = errno;
+        const bool known = ::statx(at.folder(), at.name(), kOwnItem, kItemMask, &item) == 0;
+        return failureText(error, known ? &item : nullptr);
+    }
+    if (::statx(at.folder(), at.name(), kOwnItem, kItemMask, &item) != 0) {
+        return "its dates could not be read back after writing (" + failureText(errno) + ")";
+    }
+    const Volume volume = volumes.of(at, item);
+    DateAttributes kept = readDates(at, item, volume);
+    if (keptWithin(kept.modificationDate, date, volume.granularity)) {
+        return std::nullopt;
+    }
+    // ntfs-3g ignores utimensat on an item whose times were set through its attributes while it still
+    // holds it; what was just read is then still the item's, and the attribute takes the date.
+    if (volume.creation == CreationStore::ntfs3g) {
+        if (const std::optional<NtfsTimes> current = readNtfsTimes(at)) {
+            if (std::optional<std::string> failure =
+                    writeDates(at, volume, item, {std::nullopt, date}, std::nullopt, &*current)) {
+                return failure;
+            }
+            if (::statx(at.folder(), at.name(), kOwnItem, kItemMask, &item) != 0) {
+                return "its dates could not be read back after writing (" + failureText(errno) + ")";
+            }
+            kept = readDates(at, item, volume);
+            if (keptWithin(kept.modificationDate, date, volume.granularity)) {
+                return std::nullopt;
+            }
+        }
+    }
+    return keptText("modification", kept.modificationDate, date);
+}
+
+}  // namespace
 
 }  // namespace vellumark
