@@ -97,6 +97,106 @@ Volume volumeOfType(std::uint32_t magic) {
     return {name, CreationStore::none, kSecond};
 }
 
+// "2038-01-19 03:14:07 UTC", with the fraction only when there is one.
+std::string utcText(Date date) {
+    const std::int64_t days = date.seconds() / 86'400 - (date.seconds() % 86'400 < 0 ? 1 : 0);
+    const std::int64_t secondOfDay = date.seconds() - days * 86'400;
+    // Civil date from a day count (proleptic Gregorian), after Howard Hinnant's days_from_civil inverse.
+    const std::int64_t shifted = days + 719'468;
+    const std::int64_t era = (shifted >= 0 ? shifted : shifted - 146'096) / 146'097;
+    const std::int64_t dayOfEra = shifted - era * 146'097;
+    const std::int64_t yearOfEra =
+        (dayOfEra - dayOfEra / 1'460 + dayOfEra / 36'524 - dayOfEra / 146'096) / 365;
+    const std::int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+    const std::int64_t monthIndex = (5 * dayOfYear + 2) / 153;
+    const std::int64_t day = dayOfYear - (153 * monthIndex + 2) / 5 + 1;
+    const std::int64_t month = monthIndex < 10 ? monthIndex + 3 : monthIndex - 9;
+    const std::int64_t year = yearOfEra + era * 400 + (month <= 2 ? 1 : 0);
+
+    char text[80];
+    std::snprintf(text, sizeof text, "%04lld-%02lld-%02lld %02lld:%02lld:%02lld",
+                  static_cast<long long>(year), static_cast<long long>(month), static_cast<long long>(day),
+                  static_cast<long long>(secondOfDay / 3'600), static_cast<long long>(secondOfDay / 60 % 60),
+                  static_cast<long long>(secondOfDay % 60));
+    std::string result = text;
+    if (date.nanoseconds() != 0) {
+        std::snprintf(text, sizeof text, ".%09d", static_cast<int>(date.nanoseconds()));
+        std::string fraction = text;
+        while (fraction.back() == '0') {
+            fraction.pop_back();
+        }
+        result += fraction;
+    }
+    return result + " UTC";
+}
+
+std::string systemText(int error) {
+    char buffer[256];
+    const char* text = ::strerror_r(error, buffer, sizeof buffer);
+    std::string result = text;
+    if (!result.empty() && result[0] >= 'A' && result[0] <= 'Z' && (result.size() < 2 || result[1] > 'Z')) {
+        result[0] = static_cast<char>(result[0] - 'A' + 'a');
+    }
+    return result;
+}
+
+std::string cannotChangeCreationText(const Volume& volume) {
+    return "the creation date cannot be changed on this file system (" + volume.typeName + ")";
+}
+
+// The reason for a failed call in plain words; `item` is the item as it was before writing.
+std::string failureText(int error, const struct statx* item = nullptr) {
+    switch (error) {
+        case ENOENT:
+            return "the item no longer exists";
+        case ENOTDIR:
+            return "a folder on its path no longer exists";
+        case EACCES:
+            return "permission denied";
+        case EPERM:
+            if (item != nullptr) {
+                if ((item->stx_attributes_mask & item->stx_attributes & STATX_ATTR_IMMUTABLE) != 0) {
+                    return "the item is locked against changes (immutable)";
+                }
+                if ((item->stx_attributes_mask & item->stx_attributes & STATX_ATTR_APPEND) != 0) {
+                    return "the item only allows appending (append-only)";
+                }
+                if (::geteuid() != 0 && ::geteuid() != item->stx_uid) {
+                    return "you are not the owner of the item";
+                }
+            }
+            return "the operation is not permitted";
+        case EROFS:
+            return "the volume is read-only";
+        case ENAMETOOLONG:
+            return "its path is too long";
+        case ELOOP:
+            return "its path has too many symbolic links";
+        case EIO:
+            return "the device reported an input/output error";
+        case ENOSPC:
+            return "the volume is full";
+        case EDQUOT:
+            return "the disk quota is exhausted";
+        case EOVERFLOW:
+            return "the date lies outside the range this file system can keep";
+        case ENODEV:
+        case ENXIO:
+        case ESTALE:
+            return "the volume holding the item is no longer available";
+        default:
+            return systemText(error);
+    }
+}
+
+std::string keptText(const char* which, const std::optional<Date>& kept, Date written) {
+    if (!kept) {
+        return std::string("the file system did not keep the ") + which + " date " + utcText(written);
+    }
+    return std::string("the file system kept the ") + which + " date as " + utcText(*kept) + " instead of " +
+           utcText(written);
+}
+
 Date dateOf(const statx_timestamp& time) {
     return Date::fromParts(time.tv_sec, time.tv_nsec);
 }
@@ -119,6 +219,17 @@ bool writeTimeAttribute(const char* path, const char* attribute, Date date) {
     return ::lsetxattr(path, attribute, bytes.data(), bytes.size(), 0) == 0;
 }
 
+using NtfsTimes = std::array<unsigned char, 32>;  // creation, modification, access, change
+
+std::optional<NtfsTimes> readNtfsTimes(const ItemLocation& at) {
+    NtfsTimes times{};
+    if (::lgetxattr(at.pathForAttributes(), kNtfsTimesAttribute, times.data(), times.size()) !=
+        static_cast<ssize_t>(times.size())) {
+        return std::nullopt;
+    }
+    return times;
+}
+
 DateAttributes readDates(const ItemLocation& at, const struct statx& item, const Volume& volume) {
     DateAttributes dates;
     if ((item.stx_mask & STATX_MTIME) != 0) {
@@ -132,10 +243,8 @@ DateAttributes readDates(const ItemLocation& at, const struct statx& item, const
         case CreationStore::ntfs3g: {
             // ntfs-3g reports fractional modification times before 1970 wrongly through stat; its own
             // attribute holds both dates exactly.
-            std::array<unsigned char, 32> times{};
-            if (::lgetxattr(at.pathForAttributes(), kNtfsTimesAttribute, times.data(), times.size()) ==
-                static_cast<ssize_t>(times.size())) {
-                const std::span<const unsigned char, 32> all(times);
+            if (const std::optional<NtfsTimes> times = readNtfsTimes(at)) {
+                const std::span<const unsigned char, 32> all(*times);
                 dates.creationDate = dateFromNtfsTicks(decodeNtfsTicks(all.subspan<0, 8>()));
                 dates.modificationDate = dateFromNtfsTicks(decodeNtfsTicks(all.subspan<8, 8>()));
             } else if (std::optional<Date> creation =
@@ -170,24 +279,10 @@ bool writeModification(const ItemLocation& at, Date date) {
     return ::utimensat(at.folder(), at.name(), times, AT_SYMLINK_NOFOLLOW) == 0;
 }
 
-using NtfsTimes = std::array<unsigned char, 32>;  // creation, modification, access, change
-
-std::optional<NtfsTimes> readNtfsTimes(const ItemLocation& at) {
-    NtfsTimes times{};
-    if (::lgetxattr(at.pathForAttributes(), kNtfsTimesAttribute, times.data(), times.size()) !=
-        static_cast<ssize_t>(times.size())) {
-        return std::nullopt;
-    }
-    return times;
-}
-
-std::string cannotChangeCreationText(const Volume& volume);
-std::string failureText(int error, const struct statx* item = nullptr);
-
 // Writes the present dates of `wanted`. On ntfs-3g both go in one call through `system.ntfs_times`
-// (after a write of `system.ntfs_crtime` it ignores utimensat on that item for as long as it holds it
-// open); `current` supplies the date not being written. Elsewhere creation is written first: if
-// modification then fails, creation can still be put back to `previousCreation`.
+// (once an item's times were written through its attributes, ntfs-3g ignores utimensat on it for as long
+// as it holds it open); `current` supplies the date not being written. Elsewhere creation is written first:
+// if modification then fails, creation can still be put back to `previousCreation`.
 std::optional<std::string> writeDates(const ItemLocation& at, const Volume& volume, const struct statx& item,
                                       const DateAttributes& wanted,
                                       const std::optional<Date>& previousCreation, const NtfsTimes* current) {
@@ -241,104 +336,10 @@ bool keptWithin(const std::optional<Date>& kept, Date written, std::int64_t gran
     return difference < granularity;
 }
 
-// "2038-01-19 03:14:07 UTC", with the fraction only when there is one.
-std::string utcText(Date date) {
-    const std::int64_t days = date.seconds() / 86'400 - (date.seconds() % 86'400 < 0 ? 1 : 0);
-    const std::int64_t secondOfDay = date.seconds() - days * 86'400;
-    // Civil date from a day count (proleptic Gregorian), after Howard Hinnant's days_from_civil inverse.
-    const std::int64_t shifted = days + 719'468;
-    const std::int64_t era = (shifted >= 0 ? shifted : shifted - 146'096) / 146'097;
-    const std::int64_t dayOfEra = shifted - era * 146'097;
-    const std::int64_t yearOfEra =
-        (dayOfEra - dayOfEra / 1'460 + dayOfEra / 36'524 - dayOfEra / 146'096) / 365;
-    const std::int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
-    const std::int64_t monthIndex = (5 * dayOfYear + 2) / 153;
-    const std::int64_t day = dayOfYear - (153 * monthIndex + 2) / 5 + 1;
-    const std::int64_t month = monthIndex < 10 ? monthIndex + 3 : monthIndex - 9;
-    const std::int64_t year = yearOfEra + era * 400 + (month <= 2 ? 1 : 0);
-
-    char text[80];
-    std::snprintf(text, sizeof text, "%04lld-%02lld-%02lld %02lld:%02lld:%02lld",
-                  static_cast<long long>(year), static_cast<long long>(month), static_cast<long long>(day),
-                  static_cast<long long>(secondOfDay / 3'600), static_cast<long long>(secondOfDay / 60 % 60),
-                  static_cast<long long>(secondOfDay % 60));
-    std::string result = text;
-    if (date.nanoseconds() != 0) {
-        std::snprintf(text, sizeof text, ".%09d", static_cast<int>(date.nanoseconds()));
-        std::string fraction = text;
-        while (fraction.back() == '0') {
-            fraction.pop_back();
-        }
-        result += fraction;
-    }
-    return result + " UTC";
-}
-
-std::string systemText(int error) {
-    char buffer[256];
-    const char* text = ::strerror_r(error, buffer, sizeof buffer);
-    std::string result = text;
-    if (!result.empty() && result[0] >= 'A' && result[0] <= 'Z' && (result.size() < 2 || result[1] > 'Z')) {
-        result[0] = static_cast<char>(result[0] - 'A' + 'a');
-    }
-    return result;
-}
-
-std::string cannotChangeCreationText(const Volume& volume) {
-    return "the creation date cannot be changed on this file system (" + volume.typeName + ")";
-}
-
-// The reason for a failed call in plain words; `item` is the item as it was before writing.
-std::string failureText(int error, const struct statx* item) {
-    switch (error) {
-        case ENOENT:
-            return "the item no longer exists";
-        case ENOTDIR:
-            return "a folder on its path no longer exists";
-        case EACCES:
-            return "permission denied";
-        case EPERM:
-            if (item != nullptr) {
-                if ((item->stx_attributes_mask & item->stx_attributes & STATX_ATTR_IMMUTABLE) != 0) {
-                    return "the item is locked against changes (immutable)";
-                }
-                if ((item->stx_attributes_mask & item->stx_attributes & STATX_ATTR_APPEND) != 0) {
-                    return "the item only allows appending (append-only)";
-                }
-                if (::geteuid() != 0 && ::geteuid() != item->stx_uid) {
-                    return "you are not the owner of the item";
-                }
-            }
-            return "the operation is not permitted";
-        case EROFS:
-            return "the volume is read-only";
-        case ENAMETOOLONG:
-            return "its path is too long";
-        case ELOOP:
-            return "its path has too many symbolic links";
-        case EIO:
-            return "the device reported an input/output error";
-        case ENOSPC:
-            return "the volume is full";
-        case EDQUOT:
-            return "the disk quota is exhausted";
-        case EOVERFLOW:
-            return "the date lies outside the range this file system can keep";
-        case ENODEV:
-        case ENXIO:
-        case ESTALE:
-            return "the volume holding the item is no longer available";
-        default:
-            return systemText(error);
-    }
-}
-
-std::string keptText(const char* which, const std::optional<Date>& kept, Date written) {
-    if (!kept) {
-        return std::string("the file system did not keep the ") + which + " date " + utcText(written);
-    }
-    return std::string("the file system kept the ") + which + " date as " + utcText(*kept) + " instead of " +
-           utcText(written);
+// Dates that every writable file system keeps (FAT from 1980, small-inode ext4 and HFS+ until 2038), with
+// a day to spare for FAT's local time.
+bool isWithinEveryRange(Date date) {
+    return date >= Date::fromParts(315'619'200) && date <= Date::fromParts(2'147'397'247);
 }
 
 }  // namespace
@@ -412,16 +413,43 @@ private:
 
 namespace {
 
-// Dates that every writable file system keeps (FAT from 1980, small-inode ext4 and HFS+ until 2038), with
-// a day to spare for FAT's local time.
-bool isWithinEveryRange(Date date) {
-    return date >= Date::fromParts(315'619'200) && date <= Date::fromParts(2'147'397'247);
-}
-
 // A modification date within every range is written before anything is read, so that a write costs one
 // utimensat and one statx; only reading it back tells which file system it was.
 std::optional<std::string> writeModificationFirst(const ItemLocation& at, LinuxFileAccess::Volumes& volumes,
-                                                  Date date);
+                                                  Date date) {
+    struct statx item {};
+    if (!writeModification(at, date)) {
+        const int error = errno;
+        const bool known = ::statx(at.folder(), at.name(), kOwnItem, kItemMask, &item) == 0;
+        return failureText(error, known ? &item : nullptr);
+    }
+    if (::statx(at.folder(), at.name(), kOwnItem, kItemMask, &item) != 0) {
+        return "its dates could not be read back after writing (" + failureText(errno) + ")";
+    }
+    const Volume volume = volumes.of(at, item);
+    DateAttributes kept = readDates(at, item, volume);
+    if (keptWithin(kept.modificationDate, date, volume.granularity)) {
+        return std::nullopt;
+    }
+    // ntfs-3g ignores utimensat on an item whose times were set through its attributes while it still
+    // holds it; what was just read is then still the item's, and the attribute takes the date.
+    if (volume.creation == CreationStore::ntfs3g) {
+        if (const std::optional<NtfsTimes> current = readNtfsTimes(at)) {
+            if (std::optional<std::string> failure =
+                    writeDates(at, volume, item, {std::nullopt, date}, std::nullopt, &*current)) {
+                return failure;
+            }
+            if (::statx(at.folder(), at.name(), kOwnItem, kItemMask, &item) != 0) {
+                return "its dates could not be read back after writing (" + failureText(errno) + ")";
+            }
+            kept = readDates(at, item, volume);
+            if (keptWithin(kept.modificationDate, date, volume.granularity)) {
+                return std::nullopt;
+            }
+        }
+    }
+    return keptText("modification", kept.modificationDate, date);
+}
 
 }  // namespace
 
@@ -545,45 +573,4 @@ std::optional<std::string> LinuxFileAccess::setAttributes(const std::filesystem:
     return mismatch +
            (restored ? "; the previous dates were put back" : "; the previous dates could not be put back");
 }
-
-namespace {
-
-std::optional<std::string> writeModificationFirst(const ItemLocation& at, LinuxFileAccess::Volumes& volumes,
-                                                  Date date) {
-    struct statx item {};
-    if (!writeModification(at, date)) {
-        const int error = errno;
-        const bool known = ::statx(at.folder(), at.name(), kOwnItem, kItemMask, &item) == 0;
-        return failureText(error, known ? &item : nullptr);
-    }
-    if (::statx(at.folder(), at.name(), kOwnItem, kItemMask, &item) != 0) {
-        return "its dates could not be read back after writing (" + failureText(errno) + ")";
-    }
-    const Volume volume = volumes.of(at, item);
-    DateAttributes kept = readDates(at, item, volume);
-    if (keptWithin(kept.modificationDate, date, volume.granularity)) {
-        return std::nullopt;
-    }
-    // ntfs-3g ignores utimensat on an item whose times were set through its attributes while it still
-    // holds it; what was just read is then still the item's, and the attribute takes the date.
-    if (volume.creation == CreationStore::ntfs3g) {
-        if (const std::optional<NtfsTimes> current = readNtfsTimes(at)) {
-            if (std::optional<std::string> failure =
-                    writeDates(at, volume, item, {std::nullopt, date}, std::nullopt, &*current)) {
-                return failure;
-            }
-            if (::statx(at.folder(), at.name(), kOwnItem, kItemMask, &item) != 0) {
-                return "its dates could not be read back after writing (" + failureText(errno) + ")";
-            }
-            kept = readDates(at, item, volume);
-            if (keptWithin(kept.modificationDate, date, volume.granularity)) {
-                return std::nullopt;
-            }
-        }
-    }
-    return keptText("modification", kept.modificationDate, date);
-}
-
-}  // namespace
-
 }  // namespace vellumark
