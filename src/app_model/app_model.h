@@ -1,12 +1,5 @@
 #pragma once
 
-#include <cstddef>
-#include <filesystem>
-#include <optional>
-#include <span>
-#include <unordered_set>
-#include <vector>
-
 #include "app_model/change_publisher.h"
 #include "app_model/file_access.h"
 #include "app_model/open_panel.h"
@@ -15,6 +8,13 @@
 #include "model/file_item.h"
 #include "model/planned_change.h"
 #include "model/planner.h"
+
+#include <cstddef>
+#include <filesystem>
+#include <optional>
+#include <span>
+#include <unordered_set>
+#include <vector>
 
 namespace vellumark {
 
@@ -72,6 +72,8 @@ private:
     ActionConfig config_;
     bool isProcessing_ = false;
     std::optional<ProcessResult> lastResult_;
+    // Set before isProcessing's first notification, which an observer might answer by applying again.
+    bool isApplying_ = false;
 };
 
 }  // namespace vellumark
