@@ -8,6 +8,8 @@
 
 #include <optional>
 
+#include <optional>
+
 namespace vellumark {
 
 // Writes the dates of `change` that differ to the whole second and are present, in one call.

@@ -1,11 +1,11 @@
 #pragma once
 
+#include "model/date.h"
+
 #include <filesystem>
 #include <functional>
 #include <optional>
 #include <string>
-
-#include "model/date.h"
 
 namespace vellumark {
 
@@ -53,8 +53,9 @@ public:
     // contents. Hidden items (names beginning with ".") are not visited and hidden folders not entered;
     // symbolic links are visited but never followed; unreadable subfolders are skipped.
     // Returns false, visiting nothing, when `folder` itself cannot be enumerated.
-    virtual bool enumerateDescendants(const std::filesystem::path& folder,
-                                      const std::function<void(const std::filesystem::path&)>& visit) const = 0;
+    virtual bool enumerateDescendants(
+        const std::filesystem::path& folder,
+        const std::function<void(const std::filesystem::path&)>& visit) const = 0;
 
     // Writes the present dates of `dates` in one step: either all of them are kept or, as far as the
     // file system allows, none. Returns nullopt on success, else a plain description of the cause.

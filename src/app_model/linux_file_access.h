@@ -14,7 +14,8 @@ public:
     ItemInfo inspect(const std::filesystem::path& path) const override;
     bool enumerateDescendants(const std::filesystem::path& folder,
                               const std::function<void(const std::filesystem::path&)>& visit) const override;
-    std::optional<std::string> setAttributes(const std::filesystem::path& path, const DateAttributes& dates) override;
+    std::optional<std::string> setAttributes(const std::filesystem::path& path,
+                                             const DateAttributes& dates) override;
 };
 
 }  // namespace vellumark

@@ -1,10 +1,10 @@
 #pragma once
 
+#include "model/uuid.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
-
-#include "model/uuid.h"
 
 namespace vellumark {
 

@@ -1,11 +1,11 @@
 #pragma once
 
+#include "action_vocabulary.h"
+#include "date.h"
+
 #include <cstdint>
 #include <filesystem>
 #include <optional>
-
-#include "action_vocabulary.h"
-#include "date.h"
 
 namespace vellumark {
 

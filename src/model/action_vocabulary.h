@@ -34,12 +34,17 @@ std::string_view title(DateActionKind kind);
 std::string_view title(DateFieldSelection fields);
 std::string_view title(ShiftDirection direction);
 
-constexpr bool includesCreation(DateFieldSelection fields) { return fields != DateFieldSelection::modification; }
-constexpr bool includesModification(DateFieldSelection fields) { return fields != DateFieldSelection::creation; }
+constexpr bool includesCreation(DateFieldSelection fields) {
+    return fields != DateFieldSelection::modification;
+}
+constexpr bool includesModification(DateFieldSelection fields) {
+    return fields != DateFieldSelection::creation;
+}
 
 // Whether the action writes only the fields that DateFieldSelection names (the copy actions ignore it).
 constexpr bool usesFieldSelection(DateActionKind kind) {
-    return kind != DateActionKind::copyCreationToModification && kind != DateActionKind::copyModificationToCreation;
+    return kind != DateActionKind::copyCreationToModification &&
+           kind != DateActionKind::copyModificationToCreation;
 }
 
 namespace detail {

@@ -48,7 +48,9 @@ public:
 
     double secondsSince1970() const;
 
-    constexpr Date addingSeconds(std::int64_t seconds) const { return fromParts(seconds_ + seconds, nanoseconds_); }
+    constexpr Date addingSeconds(std::int64_t seconds) const {
+        return fromParts(seconds_ + seconds, nanoseconds_);
+    }
 
     friend constexpr auto operator<=>(const Date&, const Date&) = default;
 

@@ -1,9 +1,9 @@
 #pragma once
 
-#include <optional>
-
 #include "date.h"
 #include "file_item.h"
+
+#include <optional>
 
 namespace vellumark {
 

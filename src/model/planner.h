@@ -1,16 +1,16 @@
 #pragma once
 
+#include "action_config.h"
+#include "date.h"
+#include "file_item.h"
+#include "planned_change.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <optional>
 #include <span>
 #include <vector>
-
-#include "action_config.h"
-#include "date.h"
-#include "file_item.h"
-#include "planned_change.h"
 
 namespace vellumark {
 

@@ -1,0 +1,62 @@
+#include "model/date.h"
+
+#include "model/planner.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <limits>
+
+namespace vellumark {
+namespace {
+
+TEST(Date, NormalisesNegativeFractionsBelowTheWholeSecond) {
+    const Date date = Date::fromParts(0, -500'000'000);
+    EXPECT_EQ(date.seconds(), -1);
+    EXPECT_EQ(date.nanoseconds(), 500'000'000);
+    EXPECT_EQ(Date::fromParts(5, 2'500'000'000), Date::fromParts(7, 500'000'000));
+}
+
+struct TruncationCase {
+    double seconds;
+    std::int64_t expected;
+};
+
+class DateTruncation : public testing::TestWithParam<TruncationCase> {};
+
+TEST_P(DateTruncation, TruncatesTowardZero) {
+    EXPECT_EQ(Date::fromSecondsSince1970(GetParam().seconds).wholeSecondsTowardZero(), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(AroundZero, DateTruncation,
+                         testing::Values(TruncationCase{0.3, 0}, TruncationCase{-0.5, 0},
+                                         TruncationCase{-1.5, -1}, TruncationCase{-1.0, -1},
+                                         TruncationCase{10.9, 10},
+                                         TruncationCase{-2082844800.25, -2082844800}));
+
+TEST(Date, KeepsNanosecondsThroughCenturiesOfShifting) {
+    const Date fileDate = Date::fromParts(1'700'000'000, 123'456'789);
+    const std::int64_t largestShift =
+        100'000LL * 86'400 + 3 * 10'000LL * 3'600;  // days, hours, minutes, seconds
+    const Date earlier = fileDate.addingSeconds(-largestShift);
+    EXPECT_EQ(earlier.nanoseconds(), 123'456'789);
+    EXPECT_EQ(earlier.addingSeconds(largestShift), fileDate);
+    EXPECT_LT(earlier, removedDateMarker());
+
+    const Date later = removedDateMarker().addingSeconds(largestShift);
+    EXPECT_EQ(later.seconds(), removedDateMarker().seconds() + largestShift);
+}
+
+TEST(Date, OrdersByInstantIncludingTheFraction) {
+    EXPECT_LT(Date::fromParts(-1, 100), Date::fromParts(-1, 200));
+    EXPECT_LT(Date::fromParts(-1, 999'999'999), Date::fromParts(0, 0));
+    EXPECT_EQ(Date::fromSecondsSince1970(-0.5), Date::fromParts(-1, 500'000'000));
+}
+
+TEST(Date, ConvertsTheSystemClockToTheNanosecond) {
+    const auto time = std::chrono::system_clock::time_point{} + std::chrono::nanoseconds{-1};
+    EXPECT_EQ(Date::fromSystemTime(time), Date::fromParts(-1, 999'999'999));
+}
+
+}  // namespace
+}  // namespace vellumark

@@ -1,0 +1,223 @@
+#include "model/planner.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace vellumark {
+namespace {
+
+constexpr std::int64_t kDay = 86'400;
+constexpr std::int64_t kHour = 3'600;
+
+const Date kCreation = Date::fromParts(1'600'000'000, 250'000'000);
+const Date kModification = kCreation.addingSeconds(-9 * kDay);  // as on a copied file
+const Date kNow = kCreation.addingSeconds(30 * kDay);
+
+FileItem copiedFile() {
+    return FileItem("/tmp/copied.txt", kCreation, kModification);
+}
+
+ActionConfig configFor(DateActionKind kind, DateFieldSelection fields, bool correct) {
+    ActionConfig config(kNow);
+    config.kind = kind;
+    config.fields = fields;
+    config.correctInconsistencies = correct;
+    return config;
+}
+
+struct WorkedExample {
+    std::string name;
+    ActionConfig config;
+    Date newCreation;
+    Date newModification;
+};
+
+std::vector<WorkedExample> workedExamples() {
+    std::vector<WorkedExample> rows;
+    auto add = [&](std::string name, ActionConfig config, Date creation, Date modification) {
+        rows.push_back({std::move(name), std::move(config), creation, modification});
+    };
+    using K = DateActionKind;
+    using F = DateFieldSelection;
+
+    ActionConfig specific = configFor(K::setSpecific, F::creation, true);
+    specific.specificDate = kCreation.addingSeconds(10 * kDay);
+    add("specificCreationOnlyRaisesModification", specific, specific.specificDate, specific.specificDate);
+    specific.correctInconsistencies = false;
+    add("specificCreationOnlyUncorrected", specific, specific.specificDate, kModification);
+
+    ActionConfig future = configFor(K::setSpecific, F::both, true);
+    future.specificDate = kNow.addingSeconds(kDay);
+    add("specificFutureClampedToNow", future, kNow, kNow);
+
+    ActionConfig shift = configFor(K::shift, F::both, false);
+    shift.shiftDays = 1;
+    shift.shiftHours = 2;
+    add("shiftUncorrected", shift, kCreation.addingSeconds(26 * kHour),
+        kModification.addingSeconds(26 * kHour));
+    shift.correctInconsistencies = true;
+    add("shiftRaisesModification", shift, kCreation.addingSeconds(26 * kHour),
+        kCreation.addingSeconds(26 * kHour));
+
+    add("zeroShiftStillCorrects", configFor(K::shift, F::both, true), kCreation, kCreation);
+    add("copyCreationToModification", configFor(K::copyCreationToModification, F::modification, true),
+        kCreation, kCreation);
+    add("copyModificationToCreation", configFor(K::copyModificationToCreation, F::creation, true),
+        kModification, kModification);
+    add("removeModification", configFor(K::removeDates, F::modification, true), kCreation,
+        removedDateMarker());
+    return rows;
+}
+
+class PlannerWorkedExample : public testing::TestWithParam<WorkedExample> {};
+
+TEST_P(PlannerWorkedExample, GivesTheExpectedNewDates) {
+    const WorkedExample& row = GetParam();
+    const PlannedChange change = planChange(copiedFile(), row.config, kNow);
+    EXPECT_EQ(change.newCreation, row.newCreation);
+    EXPECT_EQ(change.newModification, row.newModification);
+}
+
+INSTANTIATE_TEST_SUITE_P(CopiedFile, PlannerWorkedExample, testing::ValuesIn(workedExamples()),
+                         [](const auto& row) { return row.param.name; });
+
+TEST(Planner, CorrectionClampsBothDatesBeforeRaisingModification) {
+    // Creation far in the future and modification slightly in the future: after clamping both to now,
+    // modification must not be raised past now to the unclamped creation.
+    PlannedDates dates{kNow.addingSeconds(10 * kDay), kNow.addingSeconds(kHour)};
+    autoCorrect(dates, kNow);
+    EXPECT_EQ(dates.newCreation, kNow);
+    EXPECT_EQ(dates.newModification, kNow);
+
+    // Creation is never lowered to meet an earlier modification: modification is raised instead.
+    PlannedDates reversed{kCreation, kModification};
+    autoCorrect(reversed, kNow);
+    EXPECT_EQ(reversed.newCreation, kCreation);
+    EXPECT_EQ(reversed.newModification, kCreation);
+
+    PlannedDates absentCreation{std::nullopt, kNow.addingSeconds(5)};
+    autoCorrect(absentCreation, kNow);
+    EXPECT_FALSE(absentCreation.newCreation);
+    EXPECT_EQ(absentCreation.newModification, kNow);
+}
+
+TEST(Planner, CorrectionTouchesFieldsTheActionDidNotSelect) {
+    FileItem item("/tmp/future", kCreation, kNow.addingSeconds(kDay));
+    ActionConfig config = configFor(DateActionKind::setSpecific, DateFieldSelection::creation, true);
+    config.specificDate = kCreation;
+    EXPECT_EQ(planChange(item, config, kNow).newModification, kNow);
+
+    config.fields = DateFieldSelection::modification;
+    config.specificDate = kCreation.addingSeconds(-kDay);
+    EXPECT_EQ(planChange(item, config, kNow).newModification, kCreation);
+    config.correctInconsistencies = false;
+    EXPECT_EQ(planChange(item, config, kNow).newModification, kCreation.addingSeconds(-kDay));
+}
+
+TEST(Planner, RemoveDatesNeverCorrects) {
+    FileItem item("/tmp/future", kCreation, kNow.addingSeconds(kDay));
+    const ActionConfig config = configFor(DateActionKind::removeDates, DateFieldSelection::creation, true);
+    const PlannedChange change = planChange(item, config, kNow);
+    EXPECT_EQ(change.newCreation, removedDateMarker());
+    EXPECT_EQ(change.newModification, kNow.addingSeconds(kDay));
+    EXPECT_EQ(removedDateMarker(), Date::fromParts(-2'082'844'800));
+}
+
+TEST(Planner, AbsentSourceDatesGiveAbsentNewDates) {
+    const FileItem noCreation("/tmp/x", std::nullopt, kModification);
+    const PlannedChange copy = planChange(
+        noCreation, configFor(DateActionKind::copyCreationToModification, DateFieldSelection::both, true),
+        kNow);
+    EXPECT_FALSE(copy.newModification);
+    EXPECT_TRUE(changesAnything(copy)) << "counted, though nothing can be written for it";
+
+    const PlannedChange lift = planChange(
+        copiedFile(), configFor(DateActionKind::liftFromFile, DateFieldSelection::both, true), kNow);
+    EXPECT_FALSE(lift.newCreation);
+    EXPECT_FALSE(lift.newModification);
+
+    ActionConfig liftCreation = configFor(DateActionKind::liftFromFile, DateFieldSelection::creation, false);
+    liftCreation.liftCreation = kCreation.addingSeconds(-kDay);
+    liftCreation.liftModification = kCreation;
+    const PlannedChange lifted = planChange(copiedFile(), liftCreation, kNow);
+    EXPECT_EQ(lifted.newCreation, kCreation.addingSeconds(-kDay));
+    EXPECT_EQ(lifted.newModification, kModification);
+
+    ActionConfig shift = configFor(DateActionKind::shift, DateFieldSelection::both, true);
+    shift.shiftDirection = ShiftDirection::subtract;
+    shift.shiftDays = 1;
+    const PlannedChange shifted = planChange(noCreation, shift, kNow);
+    EXPECT_FALSE(shifted.newCreation);
+    EXPECT_EQ(shifted.newModification, kModification.addingSeconds(-kDay));
+}
+
+TEST(Planner, ShiftIntervalAddsTheUnitsExactly) {
+    ActionConfig config(kNow);
+    config.shiftDays = 100'000;
+    config.shiftHours = 10'000;
+    config.shiftMinutes = 10'000;
+    config.shiftSeconds = 10'000;
+    EXPECT_EQ(shiftInterval(config), 8'676'610'000);
+    config.shiftDirection = ShiftDirection::subtract;
+    EXPECT_EQ(shiftInterval(config), -8'676'610'000);
+
+    // Nothing bounds a planned date from below: far before 1904 is fine.
+    config.kind = DateActionKind::shift;
+    const PlannedChange change = planChange(copiedFile(), config, kNow);
+    EXPECT_EQ(change.newCreation, kCreation.addingSeconds(-8'676'610'000));
+    EXPECT_LT(*change.newCreation, removedDateMarker());
+}
+
+TEST(Planner, DatesMatchToTheWholeSecondTruncatedTowardZero) {
+    const auto at = [](double seconds) { return std::optional<Date>(Date::fromSecondsSince1970(seconds)); };
+    EXPECT_TRUE(datesMatch(std::nullopt, std::nullopt));
+    EXPECT_FALSE(datesMatch(std::nullopt, at(0)));
+    EXPECT_FALSE(datesMatch(at(0), std::nullopt));
+    EXPECT_TRUE(datesMatch(at(10.2), at(10.9)));
+    EXPECT_FALSE(datesMatch(at(10.2), at(11.2)));
+    EXPECT_TRUE(datesMatch(at(-0.5), at(0.3)));
+    EXPECT_FALSE(datesMatch(at(-1.5), at(-0.5)));
+    EXPECT_TRUE(datesMatch(at(-2082844800.7), removedDateMarker()));
+}
+
+TEST(Planner, CountsOnlyEffectiveChangesAndReadsTheClockOncePerItem) {
+    std::vector<FileItem> items{
+        FileItem("/a", kCreation, kCreation),
+        FileItem("/b", kCreation, kModification),
+        FileItem("/c", kCreation, kCreation.addingSeconds(kDay)),
+    };
+    int clockReads = 0;
+    const Clock clock = [&] {
+        ++clockReads;
+        return kNow;
+    };
+    const ActionConfig zeroShift = configFor(DateActionKind::shift, DateFieldSelection::both, true);
+    EXPECT_EQ(changeCount(items, zeroShift, clock), 1u) << "only the copied file is corrected";
+    EXPECT_EQ(clockReads, 3);
+
+    const std::vector<PlannedChange> plan = plannedChanges(items, zeroShift, clock);
+    ASSERT_EQ(plan.size(), 3u);
+    EXPECT_EQ(clockReads, 6);
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        EXPECT_EQ(plan[i].id(), items[i].id());
+    }
+    EXPECT_FALSE(changesAnything(plan[0]));
+    EXPECT_TRUE(changesAnything(plan[1]));
+
+    EXPECT_TRUE(plannedChanges({}, zeroShift, clock).empty());
+    EXPECT_EQ(changeCount({}, zeroShift, clock), 0u);
+}
+
+TEST(Planner, SubSecondDifferencesAreNoChange) {
+    FileItem item("/a", kCreation, kCreation);
+    ActionConfig config = configFor(DateActionKind::setSpecific, DateFieldSelection::both, false);
+    config.specificDate = Date::fromParts(kCreation.seconds(), 650'000'000);
+    EXPECT_FALSE(changesAnything(planChange(item, config, kNow)));
+    config.specificDate = kCreation.addingSeconds(1);
+    EXPECT_TRUE(changesAnything(planChange(item, config, kNow)));
+}
+
+}  // namespace
+}  // namespace vellumark
