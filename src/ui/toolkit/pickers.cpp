@@ -19,6 +19,9 @@ PopUpPicker::PopUpPicker(const QStringList& entries, std::function<void(int)> wr
 }
 
 void PopUpPicker::showIndex(int index) {
+    if (index == currentIndex()) {
+        return;
+    }
     const QSignalBlocker blocker(this);
     setCurrentIndex(index);
 }
