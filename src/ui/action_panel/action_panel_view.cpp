@@ -2,6 +2,7 @@
 
 #include "model/action_vocabulary.h"
 #include "ui/file_table/date_text.h"
+#include "ui/toolkit/commands.h"
 #include "ui/toolkit/date_picker.h"
 #include "ui/toolkit/elided_label.h"
 #include "ui/toolkit/model_observer.h"
@@ -204,8 +205,10 @@ QWidget* ActionPanelView::makeLiftSettings() {
     sourceName_->setObjectName(QStringLiteral("sourceName"));
     sourceName_->setAlignment(Qt::AlignTrailing | Qt::AlignVCenter);
     sourceCreation_ = new QLabel;
+    sourceCreation_->setAlignment(Qt::AlignTrailing | Qt::AlignVCenter);
     sourceCreation_->setObjectName(QStringLiteral("sourceCreation"));
     sourceModification_ = new QLabel;
+    sourceModification_->setAlignment(Qt::AlignTrailing | Qt::AlignVCenter);
     sourceModification_->setObjectName(QStringLiteral("sourceModification"));
     const std::array<std::pair<QString, QWidget*>, 3> entries{{
         {tr("Source"), sourceName_},
@@ -215,7 +218,8 @@ QWidget* ActionPanelView::makeLiftSettings() {
     for (int row = 0; row < static_cast<int>(entries.size()); ++row) {
         const auto& [label, value] = entries[static_cast<std::size_t>(row)];
         rows->addWidget(new QLabel(label), row, 0, Qt::AlignLeading | Qt::AlignVCenter);
-        rows->addWidget(value, row, 1, Qt::AlignTrailing | Qt::AlignVCenter);
+        // The value fills its cell and aligns its own text, so a long name is cut only when it must be.
+        rows->addWidget(value, row, 1);
     }
     layout->addWidget(sourceRows_);
     return settings;
@@ -233,12 +237,13 @@ QGroupBox* ActionPanelView::makeOptionsSection() {
         edit([on](ActionConfig& config) { config.correctInconsistencies = on; });
     });
     autoCorrectToggle_->setObjectName(QStringLiteral("autoCorrectToggle"));
-    autoCorrectToggle_->setToolTip(tr("Clamp future dates to now and keep modification ≥ creation."));
+    toolkit::setToolTip(*autoCorrectToggle_,
+                        tr("Clamp future dates to now and keep modification ≥ creation."));
     subfoldersToggle_ = new toolkit::Toggle(tr("Include subfolder contents when adding"), [this](bool on) {
         edit([on](ActionConfig& config) { config.includeSubfolderContents = on; });
     });
     subfoldersToggle_->setObjectName(QStringLiteral("subfoldersToggle"));
-    subfoldersToggle_->setToolTip(tr("Applies to items added after this is turned on."));
+    toolkit::setToolTip(*subfoldersToggle_, tr("Applies to items added after this is turned on."));
     layout->addWidget(autoCorrectToggle_);
     layout->addWidget(subfoldersToggle_);
     return section;
