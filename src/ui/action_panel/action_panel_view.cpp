@@ -106,33 +106,28 @@ QGroupBox* ActionPanelView::makeSettingsSection() {
     auto* section = new QGroupBox(tr("Settings"));
     section->setObjectName(QStringLiteral("settingsSection"));
     auto* layout = new QVBoxLayout(section);
-    const auto page = [](DateActionKind kind) {
-        return static_cast<std::size_t>(toolkit::indexOfCase(kind));
+    struct Page {
+        DateActionKind kind;
+        const char* name;
+        QWidget* settings;
     };
-    settingsPages_[page(DateActionKind::setSpecific)] = makeSpecificDateSettings();
-    settingsPages_[page(DateActionKind::shift)] = makeShiftSettings();
-    settingsPages_[page(DateActionKind::copyCreationToModification)] =
-        makeExplanation(tr("Each file's modification date will be set to its own creation date."));
-    settingsPages_[page(DateActionKind::copyModificationToCreation)] =
-        makeExplanation(tr("Each file's creation date will be set to its own modification date."));
-    settingsPages_[page(DateActionKind::liftFromFile)] = makeLiftSettings();
-    // There is no file browser here that shows removed dates as "-----"; the table does.
-    settingsPages_[page(DateActionKind::removeDates)] =
-        makeExplanation(tr("The selected dates will be removed and shown as “-----”."));
-    for (const DateActionKind kind : allCases<DateActionKind>()) {
-        const std::string_view name = title(kind);
-        QWidget* settings = settingsPages_[page(kind)];
-        settings->setAccessibleName(QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())));
-        layout->addWidget(settings);
+    const std::array<Page, 6> pages{{
+        {DateActionKind::setSpecific, "setSpecificSettings", makeSpecificDateSettings()},
+        {DateActionKind::shift, "shiftSettings", makeShiftSettings()},
+        {DateActionKind::copyCreationToModification, "copyCreationToModificationSettings",
+         makeExplanation(tr("Each file's modification date will be set to its own creation date."))},
+        {DateActionKind::copyModificationToCreation, "copyModificationToCreationSettings",
+         makeExplanation(tr("Each file's creation date will be set to its own modification date."))},
+        {DateActionKind::liftFromFile, "liftFromFileSettings", makeLiftSettings()},
+        // No file browser here shows removed dates as "-----"; the table does.
+        {DateActionKind::removeDates, "removeDatesSettings",
+         makeExplanation(tr("The selected dates will be removed and shown as “-----”."))},
+    }};
+    for (const Page& page : pages) {
+        page.settings->setObjectName(QLatin1String(page.name));
+        settingsPages_[static_cast<std::size_t>(toolkit::indexOfCase(page.kind))] = page.settings;
+        layout->addWidget(page.settings);
     }
-    settingsPages_[page(DateActionKind::setSpecific)]->setObjectName(QStringLiteral("setSpecificSettings"));
-    settingsPages_[page(DateActionKind::shift)]->setObjectName(QStringLiteral("shiftSettings"));
-    settingsPages_[page(DateActionKind::copyCreationToModification)]->setObjectName(
-        QStringLiteral("copyCreationToModificationSettings"));
-    settingsPages_[page(DateActionKind::copyModificationToCreation)]->setObjectName(
-        QStringLiteral("copyModificationToCreationSettings"));
-    settingsPages_[page(DateActionKind::liftFromFile)]->setObjectName(QStringLiteral("liftFromFileSettings"));
-    settingsPages_[page(DateActionKind::removeDates)]->setObjectName(QStringLiteral("removeDatesSettings"));
     return section;
 }
 
