@@ -25,16 +25,6 @@ struct Writes {
     }
 };
 
-TEST(PickersTest, ListTheTitlesInAllCasesOrder) {
-    EXPECT_EQ(titlesOf<DateActionKind>(),
-              QStringList({"Set to a specific date", "Add / remove time", "Copy creation → modification",
-                           "Copy modification → creation", "Lift dates from another file",
-                           "Remove dates (show as -----)"}));
-    EXPECT_EQ(titlesOf<ShiftDirection>(), QStringList({"Add", "Subtract"}));
-    EXPECT_EQ(caseAt<DateFieldSelection>(indexOfCase(DateFieldSelection::modification)),
-              DateFieldSelection::modification);
-}
-
 TEST(PickersTest, PopUpShowsWithoutWritingAndWritesOncePerChoice) {
     Writes<int> writes;
     PopUpPicker picker(titlesOf<DateActionKind>(), writes.writer());

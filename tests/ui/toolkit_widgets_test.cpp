@@ -1,6 +1,5 @@
-// Icons, dialogs and the open panel of the toolkit layer.
+// Icons, the confirmation dialog and the open panel of the toolkit layer.
 #include "test_support.h"
-#include "ui/toolkit/commands.h"
 #include "ui/toolkit/dialogs.h"
 #include "ui/toolkit/path_text.h"
 #include "ui/toolkit/qt_open_panel.h"
@@ -82,23 +81,6 @@ TEST(SymbolIconsTest, UnknownNamesGiveNoIcon) {
     EXPECT_TRUE(symbolPixmap(u"gear", 16, lightPalette()).isNull());
 }
 
-TEST(CommandsTest, ShortcutRunsTheCommandOnlyWhileEnabled) {
-    QWidget window;
-    int runs = 0;
-    QAction* command =
-        makeCommand(&window, "Add Files…", QKeySequence(Qt::CTRL | Qt::Key_O), [&] { ++runs; });
-    window.addAction(command);
-    window.show();
-    window.activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
-
-    QTest::keyClick(&window, Qt::Key_O, Qt::ControlModifier);
-    EXPECT_EQ(runs, 1);
-    command->setEnabled(false);
-    QTest::keyClick(&window, Qt::Key_O, Qt::ControlModifier);
-    EXPECT_EQ(runs, 1);
-}
-
 TEST(DialogsTest, ConfirmationShowsItsTitleAndTellsWhichButtonEndedIt) {
     const ConfirmationTexts texts{"Apply changes to 3 items?", "This will modify file dates on disk.",
                                   "Perform Changes", "Cancel"};
@@ -123,14 +105,6 @@ TEST(DialogsTest, ConfirmationShowsItsTitleAndTellsWhichButtonEndedIt) {
     QTest::keyClick(dismissed.get(), Qt::Key_Escape);
     EXPECT_FALSE(isConfirmed(*dismissed));
     EXPECT_FALSE(dismissed->isVisible());
-}
-
-TEST(DialogsTest, AlertHasOneButton) {
-    auto alert = makeAlert(nullptr, "Done", "1 item changed.", "OK");
-    EXPECT_EQ(alert->text(), QStringLiteral("Done"));
-    EXPECT_EQ(alert->informativeText(), QStringLiteral("1 item changed."));
-    ASSERT_EQ(alert->buttons().size(), 1);
-    EXPECT_EQ(alert->buttons().front()->text(), QStringLiteral("OK"));
 }
 
 class OpenPanelTest : public ::testing::Test {
