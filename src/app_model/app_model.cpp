@@ -11,6 +11,11 @@ namespace vellumark {
 AppModel::AppModel(FileAccess& files, OpenPanel& addPanel, Clock clock)
     : files_(files), addPanel_(addPanel), clock_(std::move(clock)), config_(clock_()) {}
 
+void AppModel::willWriteItems() {
+    objectWillChange_.send();
+    ++itemsRevision_;
+}
+
 void AppModel::setSelection(Selection selection) {
     objectWillChange_.send();
     selection_ = std::move(selection);
@@ -30,7 +35,7 @@ void AppModel::addURLs(std::span<const std::filesystem::path> urls) {
     const bool includeSubfolderContents = config_.includeSubfolderContents;
     // Each item joins the list as soon as it is built, so a large folder never holds a second list.
     collectItemsInto(files_, items_, urls, includeSubfolderContents, [this](FileItem&& item) {
-        objectWillChange_.send();
+        willWriteItems();
         items_.push_back(std::move(item));
     });
 }
@@ -42,14 +47,14 @@ void AppModel::showAddPanel() {
 }
 
 void AppModel::removeSelected() {
-    objectWillChange_.send();
+    willWriteItems();
     std::erase_if(items_, [this](const FileItem& item) { return selection_.contains(item.id()); });
     objectWillChange_.send();
     selection_.clear();
 }
 
 void AppModel::removeAll() {
-    objectWillChange_.send();
+    willWriteItems();
     items_ = {};
     objectWillChange_.send();
     selection_.clear();
@@ -120,7 +125,7 @@ void AppModel::refreshItems() {
         refreshed.push_back(
             FileItem::withPath(item.path(), dates.creationDate, dates.modificationDate, dates.isDirectory));
     }
-    objectWillChange_.send();
+    willWriteItems();
     items_ = std::move(refreshed);
     objectWillChange_.send();
     selection_.clear();

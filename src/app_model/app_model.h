@@ -10,6 +10,7 @@
 #include "model/planner.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <span>
@@ -32,6 +33,8 @@ public:
     ChangePublisher& objectWillChange() { return objectWillChange_; }
 
     const std::vector<FileItem>& items() const { return items_; }
+    // Grows with every write of `items`: a view can tell whether the list changed without reading it.
+    std::uint64_t itemsRevision() const { return itemsRevision_; }
     const Selection& selection() const { return selection_; }
     const ActionConfig& config() const { return config_; }
     bool isProcessing() const { return isProcessing_; }
@@ -67,7 +70,10 @@ private:
     Clock clock_;
     ChangePublisher objectWillChange_;
 
+    void willWriteItems();
+
     std::vector<FileItem> items_;
+    std::uint64_t itemsRevision_ = 0;
     Selection selection_;
     ActionConfig config_;
     bool isProcessing_ = false;

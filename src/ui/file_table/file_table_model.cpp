@@ -8,7 +8,6 @@
 #include <QCoreApplication>
 
 #include <algorithm>
-#include <cstring>
 
 namespace vellumark::file_table {
 
@@ -16,32 +15,11 @@ namespace {
 
 // Beyond this many separate runs of removed rows, one reset is cheaper for the view than many removals.
 constexpr std::size_t kMostRemovedRuns = 32;
-constexpr std::size_t kSampledIds = 64;
 
-bool sameId(const Uuid& a, const Uuid& b) {
-    std::uint64_t wordsA[2];
-    std::uint64_t wordsB[2];
-    std::memcpy(wordsA, a.bytes().data(), sizeof wordsA);
-    std::memcpy(wordsB, b.bytes().data(), sizeof wordsB);
-    return ((wordsA[0] ^ wordsB[0]) | (wordsA[1] ^ wordsB[1])) == 0;
-}
-
-// Whether the first `count` rows still stand for the first `count` items. The model changes its list
-// only by appending, by removals that keep the order, and by refreshes that give every item a new id:
-// each of these changes the id at the last of those positions, unless it changes none of them. So
-// the last position and a sample of others answer without reading every id after every edit (with
-// many items, reading them all would cost a large part of a redraw).
+// Whether the first `count` rows still stand for the first `count` items.
 bool sameIds(const std::vector<Uuid>& ids, const std::vector<FileItem>& items, std::size_t count) {
-    if (count == 0) {
-        return true;
-    }
-    const std::size_t step = std::max<std::size_t>(1, count / kSampledIds);
-    for (std::size_t i = 0; i < count; i += step) {
-        if (!sameId(ids[i], items[i].id())) {
-            return false;
-        }
-    }
-    return sameId(ids[count - 1], items[count - 1].id());
+    return std::equal(ids.begin(), ids.begin() + static_cast<std::ptrdiff_t>(count), items.begin(),
+                      [](const Uuid& id, const FileItem& item) { return id == item.id(); });
 }
 
 }  // namespace
@@ -152,7 +130,9 @@ bool FileTableModel::refresh() {
     const std::vector<FileItem>& items = model_.items();
     const std::size_t shown = rowIds_.size();
     bool rowsChanged = true;
-    if (items.size() == shown && sameIds(rowIds_, items, shown)) {
+    // Most refreshes follow an edit of the configuration: the list itself is only read when it changed.
+    if (model_.itemsRevision() == shownRevision_ ||
+        (items.size() == shown && sameIds(rowIds_, items, shown))) {
         rowsChanged = false;
     } else if (items.size() > shown && sameIds(rowIds_, items, shown)) {
         beginInsertRows({}, static_cast<int>(shown), static_cast<int>(items.size() - 1));
@@ -169,6 +149,7 @@ bool FileTableModel::refresh() {
         }
         endResetModel();
     }
+    shownRevision_ = model_.itemsRevision();
     // The configuration or the clock may have moved on: every planned date may differ.
     if (!rowIds_.empty()) {
         emit dataChanged(index(0, creationColumn),

@@ -61,6 +61,7 @@ private:
     const AppModel& model_;
     // The ids the rows stand for, to tell how the list changed since the last refresh.
     std::vector<Uuid> rowIds_;
+    std::uint64_t shownRevision_ = 0;
     // While rows are being removed, where the remaining rows' items now are in the list.
     std::unordered_map<Uuid, std::size_t> survivorIndex_;
     QIcon folderIcon_;
