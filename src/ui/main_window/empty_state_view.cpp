@@ -1,0 +1,52 @@
+#include "ui/main_window/empty_state_view.h"
+
+#include "ui/toolkit/symbol_icons.h"
+
+#include <QLabel>
+#include <QVBoxLayout>
+
+namespace vellumark {
+
+namespace {
+
+void makeSecondary(QLabel* label) {
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, palette.color(QPalette::PlaceholderText));
+    label->setPalette(palette);
+}
+
+}  // namespace
+
+EmptyStateView::EmptyStateView(QWidget* parent) : QWidget(parent) {
+    setObjectName("emptyState");
+    setAccessibleName(tr("Drag files or folders here"));
+    setBackgroundRole(QPalette::Base);
+    setAutoFillBackground(true);
+
+    auto* symbol = new QLabel;
+    symbol->setObjectName("emptyStateSymbol");
+    symbol->setPixmap(toolkit::symbolIcon("calendar.badge.clock")
+                          .pixmap(QSize(kSymbolSize, kSymbolSize), devicePixelRatioF()));
+    symbol->setAlignment(Qt::AlignHCenter);
+    makeSecondary(symbol);
+
+    auto* title = new QLabel(tr("Drag files or folders here"));
+    title->setObjectName("emptyStateTitle");
+    title->setFont(toolkit::textStyleFont(toolkit::TextStyle::title3));
+    title->setAlignment(Qt::AlignHCenter);
+
+    auto* hint = new QLabel(tr("…or use the + button in the toolbar."));
+    hint->setObjectName("emptyStateHint");
+    hint->setAlignment(Qt::AlignHCenter);
+    makeSecondary(hint);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setSpacing(kSpacing);
+    layout->addStretch();
+    layout->addWidget(symbol);
+    layout->addWidget(title);
+    layout->addWidget(hint);
+    layout->addStretch();
+}
+
+}  // namespace vellumark
