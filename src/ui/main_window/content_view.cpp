@@ -5,18 +5,17 @@
 #include "ui/main_window/drop_highlight.h"
 #include "ui/main_window/empty_state_view.h"
 #include "ui/main_window/window_texts.h"
+#include "ui/toolkit/commands.h"
+#include "ui/toolkit/dialogs.h"
 #include "ui/toolkit/drop_destination.h"
 #include "ui/toolkit/model_observer.h"
 #include "ui/toolkit/symbol_icons.h"
 
 #include <QAction>
-#include <QDragEnterEvent>
 #include <QGridLayout>
 #include <QLabel>
 #include <QMessageBox>
-#include <QMimeData>
 #include <QProgressBar>
-#include <QPushButton>
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QToolBar>
@@ -54,18 +53,22 @@ void makeSecondary(QWidget* widget) {
     widget->setPalette(palette);
 }
 
-QString boldTitle(const QString& title) {
-    return QStringLiteral("<b>%1</b>").arg(title.toHtmlEscaped());
+// The callout text style: a step below the body text.
+QFont calloutFont(QFont font) {
+    font.setPointSizeF(font.pointSizeF() * 12 / 13);
+    return font;
 }
 
 }  // namespace
 
 ContentView::ContentView(AppModel& model, OpenPanel& sourcePanel, QWidget* parent)
     : QMainWindow(parent), model_(model) {
-    setAcceptDrops(true);
     setUnifiedTitleAndToolBarOnMac(true);
     buildToolbar();
     buildContent(sourcePanel);
+    new toolkit::DropDestination(
+        *this, [this](bool targeted) { setTargetedForDrop(targeted); },
+        [this](std::vector<std::filesystem::path> urls) { model_.addURLs(urls); });
     observer_ = new toolkit::ModelObserver(
         model_, [this] { refresh(); }, this);
     refresh();
@@ -82,7 +85,8 @@ void ContentView::buildToolbar() {
     toolbar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     addToolBar(Qt::TopToolBarArea, toolbar);
 
-    auto addButton = [&](QAction* action) {
+    auto addButton = [&](QAction* action, const char* name) {
+        action->setObjectName(QString::fromLatin1(name));
         toolbar->addAction(action);
         QWidget* button = toolbar->widgetForAction(action);
         // Toolbar buttons are skipped by Tab unless asked, and keyboard users need them too.
@@ -90,26 +94,21 @@ void ContentView::buildToolbar() {
         button->setAccessibleName(action->text());
         return button;
     };
-    auto makeAction = [&](const char* symbol, const QString& text, const char* name) {
-        auto* action = new QAction(toolkit::symbolIcon(symbol), text, this);
-        action->setObjectName(QString::fromLatin1(name));
-        return action;
-    };
 
-    addAction_ = makeAction("plus", tr("Add"), "addAction");
-    addAction_->setToolTip(tr("Add files or folders"));
-    connect(addAction_, &QAction::triggered, this, [this] { model_.showAddPanel(); });
-    addButton(addAction_);
+    addAction_ = toolkit::makeCommand(
+        this, tr("Add"), {}, [this] { model_.showAddPanel(); }, toolkit::symbolIcon(u"plus"));
+    toolkit::setToolTip(*addAction_, tr("Add files or folders"));
+    addButton(addAction_, "addAction");
 
-    removeAction_ = makeAction("minus", tr("Remove"), "removeAction");
-    removeAction_->setToolTip(tr("Remove selected items"));
-    connect(removeAction_, &QAction::triggered, this, [this] { model_.removeSelected(); });
-    addButton(removeAction_);
+    removeAction_ = toolkit::makeCommand(
+        this, tr("Remove"), {}, [this] { model_.removeSelected(); }, toolkit::symbolIcon(u"minus"));
+    toolkit::setToolTip(*removeAction_, tr("Remove selected items"));
+    addButton(removeAction_, "removeAction");
 
-    clearAction_ = makeAction("trash", tr("Clear"), "clearAction");
-    clearAction_->setToolTip(tr("Remove all items"));
-    connect(clearAction_, &QAction::triggered, this, [this] { model_.removeAll(); });
-    addButton(clearAction_);
+    clearAction_ = toolkit::makeCommand(
+        this, tr("Clear"), {}, [this] { model_.removeAll(); }, toolkit::symbolIcon(u"trash"));
+    toolkit::setToolTip(*clearAction_, tr("Remove all items"));
+    addButton(clearAction_, "clearAction");
 
     auto* space = new QWidget;
     space->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
@@ -119,21 +118,24 @@ void ContentView::buildToolbar() {
 
     countLabel_ = new QLabel;
     countLabel_->setObjectName("countLabel");
-    countLabel_->setFont(toolkit::textStyleFont(toolkit::TextStyle::callout));
+    countLabel_->setFont(calloutFont(countLabel_->font()));
     countLabel_->setContentsMargins(6, 0, 6, 0);
     makeSecondary(countLabel_);
     toolbar->addWidget(countLabel_);
 
-    performAction_ = makeAction("checkmark.circle.fill", tr("Perform Changes"), "performAction");
+    performAction_ = toolkit::makeCommand(
+        this, tr("Perform Changes"), QKeySequence(Qt::CTRL | Qt::Key_Return),
+        [this] {
+            // The shortcut may come before a refresh has disabled the button.
+            if (model_.changeCount() > 0 && !model_.isProcessing()) {
+                setShowConfirm(true);
+            }
+        },
+        toolkit::symbolIcon(u"checkmark.circle.fill"));
+    // Return on the keypad is the same key to a user.
     performAction_->setShortcuts(
         {QKeySequence(Qt::CTRL | Qt::Key_Return), QKeySequence(Qt::CTRL | Qt::Key_Enter)});
-    connect(performAction_, &QAction::triggered, this, [this] {
-        // The shortcut may fire before a refresh has disabled the button.
-        if (model_.changeCount() > 0 && !model_.isProcessing()) {
-            setShowConfirm(true);
-        }
-    });
-    addButton(performAction_)->installEventFilter(new NoToolTip(this));
+    addButton(performAction_, "performAction")->installEventFilter(new NoToolTip(this));
 }
 
 void ContentView::buildContent(OpenPanel& sourcePanel) {
@@ -187,7 +189,9 @@ void ContentView::refresh() {
         presentConfirmation();
     }
     if (confirmation_) {
-        confirmation_->setText(boldTitle(confirmationTitle(changeCount)));
+        const QString title = confirmationTitle(changeCount);
+        confirmation_->setWindowTitle(title);
+        confirmation_->setText(title);
     }
     presentResult();
 }
@@ -198,28 +202,19 @@ void ContentView::setShowConfirm(bool show) {
 }
 
 void ContentView::setTargetedForDrop(bool targeted) {
-    if (targeted != isTargetedForDrop_) {
-        isTargetedForDrop_ = targeted;
-        refresh();
-    }
+    isTargetedForDrop_ = targeted;
+    refresh();
 }
 
 void ContentView::presentConfirmation() {
-    auto* dialog = new QMessageBox(this);
+    const QString title = confirmationTitle(model_.changeCount());
+    QMessageBox* dialog = toolkit::makeConfirmationDialog(
+                              this, {title, tr("This will modify file dates on disk. This cannot be undone."),
+                                     tr("Perform Changes"), tr("Cancel")})
+                              .release();
     dialog->setObjectName("confirmationDialog");
-    dialog->setIcon(QMessageBox::Warning);
-    dialog->setTextFormat(Qt::RichText);
-    dialog->setWindowTitle(confirmationTitle(model_.changeCount()));
-    dialog->setInformativeText(tr("This will modify file dates on disk. This cannot be undone."));
-    auto* perform = dialog->addButton(tr("Perform Changes"), QMessageBox::DestructiveRole);
-    auto* cancel = dialog->addButton(tr("Cancel"), QMessageBox::RejectRole);
-    perform->setObjectName("performButton");
-    cancel->setObjectName("cancelButton");
-    dialog->setEscapeButton(cancel);
-    // Return alone never writes to disk.
-    dialog->setDefaultButton(cancel);
-    connect(dialog, &QMessageBox::finished, this, [this, dialog, perform] {
-        const bool confirmed = dialog->clickedButton() == perform;
+    connect(dialog, &QMessageBox::finished, this, [this, dialog] {
+        const bool confirmed = toolkit::isConfirmed(*dialog);
         confirmation_ = nullptr;
         dialog->deleteLater();
         setShowConfirm(false);
@@ -248,14 +243,11 @@ void ContentView::presentResult() {
     if (resultAlert_ && presentedResult_ == result->id) {
         return;
     }
+    const QString title = resultTitle(*result);
+    const QString summary = QString::fromStdString(resultSummary(*result));
     if (!resultAlert_) {
-        auto* alert = new QMessageBox(this);
+        QMessageBox* alert = toolkit::makeAlert(this, title, summary, tr("OK")).release();
         alert->setObjectName("resultAlert");
-        alert->setTextFormat(Qt::RichText);
-        auto* ok = alert->addButton(tr("OK"), QMessageBox::AcceptRole);
-        ok->setObjectName("okButton");
-        alert->setDefaultButton(ok);
-        alert->setEscapeButton(ok);
         connect(alert, &QMessageBox::finished, this, [this, alert] {
             resultAlert_ = nullptr;
             alert->deleteLater();
@@ -265,49 +257,15 @@ void ContentView::presentResult() {
         resultAlert_ = alert;
     }
     presentedResult_ = result->id;
-    const QString title = resultTitle(*result);
     resultAlert_->setIcon(result->failed != 0 ? QMessageBox::Warning : QMessageBox::Information);
     resultAlert_->setWindowTitle(title);
-    resultAlert_->setText(boldTitle(title));
-    resultAlert_->setInformativeText(QString::fromStdString(resultSummary(*result)));
-    // File names in error texts are shown as they are, never read as markup.
+    resultAlert_->setText(title);
+    resultAlert_->setInformativeText(summary);
+    // Error texts carry file names: shown as they are, never read as markup or links.
     if (auto* label = resultAlert_->findChild<QLabel*>("qt_msgbox_informativelabel")) {
         label->setTextFormat(Qt::PlainText);
     }
     resultAlert_->open();
-}
-
-void ContentView::dragEnterEvent(QDragEnterEvent* event) {
-    if (toolkit::carriesFileURLs(*event->mimeData())) {
-        event->acceptProposedAction();
-        setTargetedForDrop(true);
-    } else {
-        event->ignore();
-    }
-}
-
-void ContentView::dragMoveEvent(QDragMoveEvent* event) {
-    if (toolkit::carriesFileURLs(*event->mimeData())) {
-        event->acceptProposedAction();
-    } else {
-        event->ignore();
-    }
-}
-
-void ContentView::dragLeaveEvent(QDragLeaveEvent* event) {
-    setTargetedForDrop(false);
-    event->accept();
-}
-
-void ContentView::dropEvent(QDropEvent* event) {
-    setTargetedForDrop(false);
-    const auto urls = toolkit::droppedFileURLs(*event->mimeData());
-    if (urls.empty()) {
-        event->ignore();
-        return;
-    }
-    model_.addURLs(urls);
-    event->acceptProposedAction();
 }
 
 }  // namespace vellumark

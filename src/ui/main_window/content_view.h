@@ -47,12 +47,6 @@ public:
     // Re-reads the model and the two flags. Runs by itself after every change notification.
     void refresh();
 
-protected:
-    void dragEnterEvent(QDragEnterEvent* event) override;
-    void dragMoveEvent(QDragMoveEvent* event) override;
-    void dragLeaveEvent(QDragLeaveEvent* event) override;
-    void dropEvent(QDropEvent* event) override;
-
 private:
     void buildToolbar();
     void buildContent(OpenPanel& sourcePanel);

@@ -25,14 +25,18 @@ EmptyStateView::EmptyStateView(QWidget* parent) : QWidget(parent) {
 
     auto* symbol = new QLabel;
     symbol->setObjectName("emptyStateSymbol");
-    symbol->setPixmap(toolkit::symbolIcon("calendar.badge.clock")
-                          .pixmap(QSize(kSymbolSize, kSymbolSize), devicePixelRatioF()));
+    // Drawn in the dimmed colour of the text below it.
+    QPalette dimmed = palette();
+    dimmed.setColor(QPalette::Text, dimmed.color(QPalette::PlaceholderText));
+    symbol->setPixmap(toolkit::symbolPixmap(u"calendar.badge.clock", kSymbolSize, dimmed, QIcon::Normal,
+                                            devicePixelRatioF()));
     symbol->setAlignment(Qt::AlignHCenter);
-    makeSecondary(symbol);
 
     auto* title = new QLabel(tr("Drag files or folders here"));
     title->setObjectName("emptyStateTitle");
-    title->setFont(toolkit::textStyleFont(toolkit::TextStyle::title3));
+    QFont title3 = title->font();
+    title3.setPointSizeF(title3.pointSizeF() * 15 / 13);
+    title->setFont(title3);
     title->setAlignment(Qt::AlignHCenter);
 
     auto* hint = new QLabel(tr("…or use the + button in the toolbar."));
