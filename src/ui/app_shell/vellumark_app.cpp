@@ -61,6 +61,10 @@ ContentView& VellumarkApp::openWindow() {
     quit->setMenuRole(QAction::QuitRole);
     QObject::connect(quit, &QAction::triggered, qApp, &QApplication::closeAllWindows);
 
+    if (ownedPanel_) {
+        // Modal to the newest window; it is the one the user is working in.
+        ownedPanel_->setParentWidget(window.get());
+    }
     windows_.push_back(std::move(window));
     return *windows_.back();
 }

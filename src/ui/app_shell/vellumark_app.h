@@ -12,6 +12,10 @@ namespace vellumark {
 
 class ContentView;
 
+namespace toolkit {
+class QtOpenPanel;
+}
+
 // The application: the one model of the run, created on first use and kept until the end, and the
 // windows that show it, each with the File menu's "Add Files…" in place of the new-item entries.
 class VellumarkApp {
@@ -38,7 +42,7 @@ public:
 
 private:
     std::unique_ptr<FileAccess> ownedFiles_;
-    std::unique_ptr<OpenPanel> ownedPanel_;
+    std::unique_ptr<toolkit::QtOpenPanel> ownedPanel_;
     FileAccess& files_;
     OpenPanel& openPanel_;
     Clock clock_;

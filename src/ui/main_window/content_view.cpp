@@ -12,6 +12,7 @@
 #include "ui/toolkit/symbol_icons.h"
 
 #include <QAction>
+#include <QEvent>
 #include <QGridLayout>
 #include <QLabel>
 #include <QMessageBox>
