@@ -451,6 +451,23 @@ TEST_F(ContentViewTest, ToolbarHoldsItsItemsInOrder) {
     EXPECT_TRUE(action("performAction")->shortcuts().contains(QKeySequence(Qt::CTRL | Qt::Key_Return)));
 }
 
+TEST_F(ContentViewTest, SecondaryTextsAreDimmed) {
+    const QColor text = window_->palette().color(QPalette::WindowText);
+    for (const char* name : {"countLabel", "emptyStateHint"}) {
+        auto* label = window_->findChild<QLabel*>(name);
+        ASSERT_NE(label, nullptr) << name;
+        const QImage image = label->grab().toImage();
+        bool anyFullColour = false;
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = 0; x < image.width(); ++x) {
+                const QColor pixel = image.pixelColor(x, y);
+                anyFullColour |= pixel.rgb() == text.rgb();
+            }
+        }
+        EXPECT_FALSE(anyFullColour) << name;
+    }
+}
+
 TEST_F(ContentViewTest, PanesKeepTheirWidths) {
     auto* split = window_->findChild<QSplitter*>("splitView");
     ASSERT_EQ(split->count(), 2);

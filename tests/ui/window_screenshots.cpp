@@ -71,7 +71,9 @@ int run(const QString& folder) {
     window.resize(1100, 620);
     window.show();
     QApplication::setActiveWindow(&window);
-    QTest::qWaitForWindowActive(&window);
+    if (!QTest::qWaitForWindowActive(&window)) {
+        std::cerr << "the window did not become active\n";
+    }
     shoot(folder, "1-empty-window");
 
     AppModel& model = app.model();

@@ -4,6 +4,7 @@
 #include "ui/file_table/file_table_view.h"
 #include "ui/main_window/drop_highlight.h"
 #include "ui/main_window/empty_state_view.h"
+#include "ui/main_window/text_styles.h"
 #include "ui/main_window/window_texts.h"
 #include "ui/toolkit/commands.h"
 #include "ui/toolkit/dialogs.h"
@@ -48,16 +49,17 @@ QProgressBar* makeProgressIndicator() {
     return progress;
 }
 
-void makeSecondary(QWidget* widget) {
-    QPalette palette = widget->palette();
-    palette.setColor(QPalette::WindowText, palette.color(QPalette::PlaceholderText));
-    widget->setPalette(palette);
-}
-
-// The callout text style: a step below the body text.
-QFont calloutFont(QFont font) {
-    font.setPointSizeF(font.pointSizeF() * 12 / 13);
-    return font;
+// The dialogs' titles stand out from their messages, as a title bar would show them.
+void emphasizeTitle(QMessageBox& box) {
+    if (auto* title = box.findChild<QLabel*>("qt_msgbox_label")) {
+        QFont font = title->font();
+        font.setBold(true);
+        title->setFont(font);
+    }
+    // Wide enough that the message and a typical error line do not wrap word by word.
+    if (auto* message = box.findChild<QLabel*>("qt_msgbox_informativelabel")) {
+        message->setMinimumWidth(380);
+    }
 }
 
 }  // namespace
@@ -121,7 +123,7 @@ void ContentView::buildToolbar() {
     countLabel_->setObjectName("countLabel");
     countLabel_->setFont(calloutFont(countLabel_->font()));
     countLabel_->setContentsMargins(6, 0, 6, 0);
-    makeSecondary(countLabel_);
+    makeSecondary(*countLabel_);
     toolbar->addWidget(countLabel_);
 
     performAction_ = toolkit::makeCommand(
@@ -214,6 +216,7 @@ void ContentView::presentConfirmation() {
                                      tr("Perform Changes"), tr("Cancel")})
                               .release();
     dialog->setObjectName("confirmationDialog");
+    emphasizeTitle(*dialog);
     connect(dialog, &QMessageBox::finished, this, [this, dialog] {
         const bool confirmed = toolkit::isConfirmed(*dialog);
         confirmation_ = nullptr;
@@ -249,6 +252,7 @@ void ContentView::presentResult() {
     if (!resultAlert_) {
         QMessageBox* alert = toolkit::makeAlert(this, title, summary, tr("OK")).release();
         alert->setObjectName("resultAlert");
+        emphasizeTitle(*alert);
         connect(alert, &QMessageBox::finished, this, [this, alert] {
             resultAlert_ = nullptr;
             alert->deleteLater();

@@ -1,21 +1,12 @@
 #include "ui/main_window/empty_state_view.h"
 
+#include "ui/main_window/text_styles.h"
 #include "ui/toolkit/symbol_icons.h"
 
 #include <QLabel>
 #include <QVBoxLayout>
 
 namespace vellumark {
-
-namespace {
-
-void makeSecondary(QLabel* label) {
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, palette.color(QPalette::PlaceholderText));
-    label->setPalette(palette);
-}
-
-}  // namespace
 
 EmptyStateView::EmptyStateView(QWidget* parent) : QWidget(parent) {
     setObjectName("emptyState");
@@ -27,22 +18,20 @@ EmptyStateView::EmptyStateView(QWidget* parent) : QWidget(parent) {
     symbol->setObjectName("emptyStateSymbol");
     // Drawn in the dimmed colour of the text below it.
     QPalette dimmed = palette();
-    dimmed.setColor(QPalette::Text, dimmed.color(QPalette::PlaceholderText));
+    dimmed.setColor(QPalette::Text, secondaryColor(dimmed));
     symbol->setPixmap(toolkit::symbolPixmap(u"calendar.badge.clock", kSymbolSize, dimmed, QIcon::Normal,
                                             devicePixelRatioF()));
     symbol->setAlignment(Qt::AlignHCenter);
 
     auto* title = new QLabel(tr("Drag files or folders here"));
     title->setObjectName("emptyStateTitle");
-    QFont title3 = title->font();
-    title3.setPointSizeF(title3.pointSizeF() * 15 / 13);
-    title->setFont(title3);
+    title->setFont(title3Font(title->font()));
     title->setAlignment(Qt::AlignHCenter);
 
     auto* hint = new QLabel(tr("…or use the + button in the toolbar."));
     hint->setObjectName("emptyStateHint");
     hint->setAlignment(Qt::AlignHCenter);
-    makeSecondary(hint);
+    makeSecondary(*hint);
 
     auto* layout = new QVBoxLayout(this);
     layout->setSpacing(kSpacing);
