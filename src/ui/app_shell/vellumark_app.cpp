@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QIcon>
 #include <QMenuBar>
+#include <QScreen>
 
 namespace vellumark {
 
@@ -78,7 +79,11 @@ int VellumarkApp::run(int argc, char** argv) {
     QApplication::setWindowIcon(applicationIcon());
 
     VellumarkApp app;
-    app.openWindow().show();
+    ContentView& window = app.openWindow();
+    // Room for the table's three columns at their ideal widths beside the panel, where the screen has it.
+    const QSize available = window.screen()->availableSize();
+    window.resize(QSize(1100, 660).boundedTo(available).expandedTo(window.minimumSize()));
+    window.show();
     return QApplication::exec();
 }
 
