@@ -468,6 +468,35 @@ TEST_F(ContentViewTest, SecondaryTextsAreDimmed) {
     }
 }
 
+TEST_F(ContentViewTest, TabGoesThroughTheToolbarThenTheTableThenThePanel) {
+    list({"/d/a.txt", "/d/b.txt"});
+    chooseShift();
+    model_.setSelection({model_.items()[0].id()});
+    settle();
+    auto* toolbar = window_->findChild<QToolBar*>("toolbar");
+    auto* split = window_->findChild<QSplitter*>("splitView");
+    QWidget* add = toolbar->widgetForAction(action("addAction"));
+    add->setFocus(Qt::TabFocusReason);
+    ASSERT_EQ(QApplication::focusWidget(), add);
+
+    auto tab = [] {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        return QApplication::focusWidget();
+    };
+    EXPECT_EQ(tab(), toolbar->widgetForAction(action("removeAction")));
+    EXPECT_EQ(tab(), toolbar->widgetForAction(action("clearAction")));
+    EXPECT_EQ(tab(), toolbar->widgetForAction(action("performAction")));
+    QWidget* table = tab();
+    EXPECT_TRUE(split->widget(0)->isAncestorOf(table));
+
+    // After the table, the focus chain goes on into the action panel.
+    QWidget* next = table->nextInFocusChain();
+    while (next != table && !(next->focusPolicy() & Qt::TabFocus && next->isVisible() && next->isEnabled())) {
+        next = next->nextInFocusChain();
+    }
+    EXPECT_TRUE(split->widget(1)->isAncestorOf(next));
+}
+
 TEST_F(ContentViewTest, PanesKeepTheirWidths) {
     auto* split = window_->findChild<QSplitter*>("splitView");
     ASSERT_EQ(split->count(), 2);

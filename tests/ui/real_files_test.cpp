@@ -3,6 +3,10 @@
 #include "ui/main_window/content_view.h"
 #include "window_fixture.h"
 
+#include <QAbstractSpinBox>
+#include <QCheckBox>
+#include <QComboBox>
+
 #include <cstdlib>
 #include <fcntl.h>
 #include <fstream>
@@ -38,6 +42,29 @@ timespec modificationOnDisk(const std::filesystem::path& path) {
     return info.st_mtim;
 }
 
+// Picks an entry of a pop-up menu with the keyboard, as a user without a mouse would.
+void choose(QWidget& window, const char* name, const QString& entry) {
+    auto* picker = window.findChild<QComboBox*>(name);
+    ASSERT_NE(picker, nullptr) << name;
+    const int target = picker->findText(entry);
+    ASSERT_GE(target, 0) << entry.toStdString();
+    picker->setFocus();
+    while (picker->currentIndex() != target) {
+        QTest::keyClick(picker, picker->currentIndex() < target ? Qt::Key_Down : Qt::Key_Up);
+    }
+    settle();
+}
+
+void clickCheckBox(QWidget& window, const char* name, bool checked) {
+    auto* box = window.findChild<QCheckBox*>(name);
+    ASSERT_NE(box, nullptr) << name;
+    if (box->isChecked() != checked) {
+        QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(8, box->height() / 2));
+    }
+    settle();
+    ASSERT_EQ(box->isChecked(), checked) << name;
+}
+
 // The whole use on real files: add a folder with its contents, choose "Add / remove time", subtract two
 // hours, confirm, and read the dates back from the disk.
 TEST(RealFiles, SubtractingTwoHoursMovesEveryModificationDateBack) {
@@ -60,23 +87,39 @@ TEST(RealFiles, SubtractingTwoHoursMovesEveryModificationDateBack) {
     ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
 
     AppModel& model = app.model();
-    model.editConfig([](ActionConfig& config) { config.includeSubfolderContents = true; });
+    // Everything below goes through the window's own controls, as a person would use them.
+    clickCheckBox(window, "subfoldersToggle", true);
     panel.answer = std::vector<std::filesystem::path>{photos};
     QTest::keyClick(&window, Qt::Key_O, Qt::ControlModifier);
     settle();
     ASSERT_EQ(model.items().size(), 3u);
 
+    choose(window, "operationPicker", "Add / remove time");
     // Only the modification date: most Linux file systems cannot write a creation date. And no
     // auto-correction, which would lift the new dates to the files' creation a moment ago.
-    model.editConfig([](ActionConfig& config) {
-        config.kind = DateActionKind::shift;
-        config.shiftDirection = ShiftDirection::subtract;
-        config.shiftHours = 2;
-        config.fields = DateFieldSelection::modification;
-        config.correctInconsistencies = false;
-    });
+    choose(window, "applyToPicker", "Modification only");
+    clickCheckBox(window, "autoCorrectToggle", false);
+    QAbstractButton* subtract = nullptr;
+    for (auto* button : window.findChild<QWidget*>("directionPicker")->findChildren<QAbstractButton*>()) {
+        subtract = button->text() == "Subtract" ? button : subtract;
+    }
+    ASSERT_NE(subtract, nullptr);
+    QTest::mouseClick(subtract, Qt::LeftButton);
+    auto* hours = window.findChild<QAbstractSpinBox*>("hoursStepper");
+    ASSERT_NE(hours, nullptr);
+    QTest::keyClick(hours, Qt::Key_Up);
+    QTest::keyClick(hours, Qt::Key_Up);
     settle();
 
+    const ActionConfig& config = model.config();
+    ASSERT_EQ(config.kind, DateActionKind::shift);
+    ASSERT_EQ(config.fields, DateFieldSelection::modification);
+    ASSERT_EQ(config.shiftDirection, ShiftDirection::subtract);
+    ASSERT_EQ(config.shiftHours, 2);
+    ASSERT_FALSE(config.correctInconsistencies);
+    ASSERT_TRUE(config.includeSubfolderContents);
+
+    QApplication::setActiveWindow(&window);
     QTest::keyClick(&window, Qt::Key_Return, Qt::ControlModifier);
     settle();
     QMessageBox* dialog = modalBox("confirmationDialog");

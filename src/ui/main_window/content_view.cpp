@@ -143,14 +143,14 @@ void ContentView::buildToolbar() {
 
 void ContentView::buildContent(OpenPanel& sourcePanel) {
     emptyState_ = new EmptyStateView;
-    fileTable_ = new FileTableView(model_);
+    fileTable_ = new file_table::FileTableView(model_);
     listArea_ = new QStackedWidget;
     listArea_->setObjectName("listArea");
     listArea_->addWidget(emptyState_);
     listArea_->addWidget(fileTable_);
     listArea_->setMinimumWidth(kListMinimumWidth);
 
-    actionPanel_ = new ActionPanelView(model_, sourcePanel);
+    actionPanel_ = new action_panel::ActionPanelView(model_, sourcePanel);
     actionPanel_->setFixedWidth(kPanelWidth);
 
     auto* split = new QSplitter(Qt::Horizontal);
@@ -171,8 +171,6 @@ void ContentView::buildContent(OpenPanel& sourcePanel) {
     layout->addWidget(split, 0, 0);
     layout->addWidget(dropHighlight_, 0, 0);
     setCentralWidget(content);
-
-    setTabOrder(fileTable_, actionPanel_);
 }
 
 void ContentView::refresh() {

@@ -17,11 +17,15 @@ class QStackedWidget;
 
 namespace vellumark {
 
-class ActionPanelView;
 class DropHighlight;
 class EmptyStateView;
-class FileTableView;
 
+namespace action_panel {
+class ActionPanelView;
+}
+namespace file_table {
+class FileTableView;
+}
 namespace toolkit {
 class ModelObserver;
 }
@@ -67,8 +71,8 @@ private:
     QAction* performAction_ = nullptr;
     QStackedWidget* listArea_ = nullptr;
     EmptyStateView* emptyState_ = nullptr;
-    FileTableView* fileTable_ = nullptr;
-    ActionPanelView* actionPanel_ = nullptr;
+    file_table::FileTableView* fileTable_ = nullptr;
+    action_panel::ActionPanelView* actionPanel_ = nullptr;
     DropHighlight* dropHighlight_ = nullptr;
 
     QPointer<QMessageBox> confirmation_;
