@@ -72,6 +72,8 @@ private:
     ActionConfig config_;
     bool isProcessing_ = false;
     std::optional<ProcessResult> lastResult_;
+    // Set before isProcessing's first notification, which an observer might answer by applying again.
+    bool isApplying_ = false;
 };
 
 }  // namespace vellumark

@@ -1,3 +1,162 @@
 #include "app_model/file_collection.h"
 
-// Placeholder: implemented in its own change.
+#include "app_model/listed_paths.h"
+
+#include <utility>
+
+namespace vellumark {
+
+namespace {
+
+using Visit = std::function<void(const std::filesystem::path&)>;
+
+void forEachExpandedURL(const FileAccess& files, std::span<const std::filesystem::path> urls,
+                        bool includeSubfolderContents, const Visit& visit) {
+    for (const std::filesystem::path& url : urls) {
+        visit(url);
+        if (includeSubfolderContents && files.fileExists(url).isDirectory) {
+            // A folder that cannot be enumerated contributes only itself.
+            files.enumerateDescendants(url, visit);
+        }
+    }
+}
+
+// `listedCount` and `pathAt` describe the list the new items join; `append` adds one to its end.
+template <typename ListedCount, typename Append>
+void collectInto(const FileAccess& files, const ListedPaths::PathAt& pathAt, ListedCount listedCount,
+                 std::span<const std::filesystem::path> urls, bool includeSubfolderContents, Append append) {
+    ListedPaths listed(pathAt);
+    std::size_t expectedCount = listedCount();
+    listed.assign(expectedCount);
+    forEachExpandedURL(files, urls, includeSubfolderContents, [&](const std::filesystem::path& url) {
+        std::string path = standardizedPathBytes(url.native());
+        if (!listed.insert(path, expectedCount)) {
+            return;
+        }
+        const ReadDates dates =
+            path == url.native() ? readDates(files, url) : readDates(files, std::filesystem::path(path));
+        append(FileItem::withPath(std::move(path), dates.creationDate, dates.modificationDate,
+                                  dates.isDirectory));
+        ++expectedCount;
+        if (listedCount() != expectedCount) {
+            // Someone else changed the list meanwhile (from a change notification): the recorded positions
+            // no longer hold, so start again from the list as it is.
+            expectedCount = listedCount();
+            listed.assign(expectedCount);
+        }
+    });
+}
+
+}  // namespace
+
+ReadDates readDates(const FileAccess& files, const std::filesystem::path& url) {
+    const ItemInfo info = files.inspect(url);
+    if (!info.existence.exists) {
+        return {};
+    }
+    ReadDates result;
+    result.isDirectory = info.existence.isDirectory;
+    if (info.dates) {
+        result.creationDate = info.dates->creationDate;
+        result.modificationDate = info.dates->modificationDate;
+    }
+    return result;
+}
+
+std::string standardizedPathBytes(std::string_view path) {
+    if (path.empty()) {
+        return {};
+    }
+    const bool absolute = path.front() == '/';
+    std::string result;
+    result.reserve(path.size());
+    if (absolute) {
+        result.push_back('/');
+    }
+    const auto endsWithParent = [&result] {
+        const std::size_t n = result.size();
+        return n >= 2 && result[n - 1] == '.' && result[n - 2] == '.' && (n == 2 || result[n - 3] == '/');
+    };
+
+    std::size_t start = 0;
+    while (start < path.size()) {
+        std::size_t end = path.find('/', start);
+        if (end == std::string_view::npos) {
+            end = path.size();
+        }
+        const std::string_view component = path.substr(start, end - start);
+        start = end + 1;
+        if (component.empty() || component == ".") {
+            continue;
+        }
+        if (component == "..") {
+            if (absolute) {
+                // Above the root is the root.
+                const std::size_t slash = result.rfind('/');
+                result.resize(slash == 0 ? 1 : slash);
+                continue;
+            }
+            if (!result.empty() && !endsWithParent()) {
+                const std::size_t slash = result.rfind('/');
+                result.resize(slash == std::string::npos ? 0 : slash);
+                continue;
+            }
+        }
+        if (!result.empty() && result.back() != '/') {
+            result.push_back('/');
+        }
+        result.append(component);
+    }
+    if (result.empty()) {
+        result = ".";
+    }
+    return result;
+}
+
+std::filesystem::path standardizedPath(const std::filesystem::path& path) {
+    return std::filesystem::path(standardizedPathBytes(path.native()));
+}
+
+std::vector<std::filesystem::path> expandURLs(const FileAccess& files,
+                                              std::span<const std::filesystem::path> urls,
+                                              bool includeSubfolderContents) {
+    std::vector<std::filesystem::path> expanded;
+    forEachExpandedURL(files, urls, includeSubfolderContents,
+                       [&expanded](const std::filesystem::path& url) { expanded.push_back(url); });
+    return expanded;
+}
+
+std::vector<FileItem> collectItems(const FileAccess& files, std::span<const FileItem> currentItems,
+                                   std::span<const std::filesystem::path> urls,
+                                   bool includeSubfolderContents) {
+    std::vector<FileItem> collected;
+    const auto pathAt = [&](std::size_t position) -> std::string_view {
+        return position < currentItems.size() ? currentItems[position].path()
+                                              : collected[position - currentItems.size()].path();
+    };
+    const auto count = [&] { return currentItems.size() + collected.size(); };
+    collectInto(files, pathAt, count, urls, includeSubfolderContents,
+                [&collected](FileItem&& item) { collected.push_back(std::move(item)); });
+    return collected;
+}
+
+void collectItemsInto(const FileAccess& files, const std::vector<FileItem>& listed,
+                      std::span<const std::filesystem::path> urls, bool includeSubfolderContents,
+                      const std::function<void(FileItem&&)>& append) {
+    const auto pathAt = [&listed](std::size_t position) -> std::string_view {
+        return listed[position].path();
+    };
+    const auto count = [&listed] { return listed.size(); };
+    collectInto(files, pathAt, count, urls, includeSubfolderContents, append);
+}
+
+std::optional<std::vector<std::filesystem::path>> runAddPanel(OpenPanel& panel) {
+    OpenPanelOptions options;
+    options.canChooseFiles = true;
+    options.canChooseDirectories = true;
+    options.allowsMultipleSelection = true;
+    options.message = kAddPanelMessage;
+    return panel.runModal(options);
+}
+
+}  // namespace vellumark

@@ -5,8 +5,11 @@
 #include "model/file_item.h"
 
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <span>
+#include <string>
+#include <string_view>
 #include <vector>
 
 namespace vellumark {
@@ -20,8 +23,10 @@ struct ReadDates {
 // Never fails: whatever cannot be read is absent; a missing item is (absent, absent, false).
 ReadDates readDates(const FileAccess& files, const std::filesystem::path& url);
 
-// `.` and `..` components removed lexically, no trailing separator ("/a/b/../c/" -> "/a/c").
+// `.` and `..` components and repeated separators removed lexically, no trailing separator
+// ("/a/b/../c/" -> "/a/c", "/.." -> "/"). Symbolic links are not resolved.
 std::filesystem::path standardizedPath(const std::filesystem::path& path);
+std::string standardizedPathBytes(std::string_view path);
 
 // Each URL, followed by its non-hidden descendants when it is a folder and `includeSubfolderContents`
 // is set. Nothing is standardized or deduplicated here.
@@ -34,6 +39,13 @@ std::vector<std::filesystem::path> expandURLs(const FileAccess& files,
 std::vector<FileItem> collectItems(const FileAccess& files, std::span<const FileItem> currentItems,
                                    std::span<const std::filesystem::path> urls,
                                    bool includeSubfolderContents);
+
+// collectItems for a caller that keeps one growing list: each new item goes to `append` as soon as it is
+// built, and `append` adds it to the end of `listed`. No second list of new items is held, and the
+// folders are walked as the items are made, not beforehand.
+void collectItemsInto(const FileAccess& files, const std::vector<FileItem>& listed,
+                      std::span<const std::filesystem::path> urls, bool includeSubfolderContents,
+                      const std::function<void(FileItem&&)>& append);
 
 inline constexpr const char* kAddPanelMessage = "Choose files or folders whose dates you want to change.";
 

@@ -1,0 +1,200 @@
+#include "app_model/directory_walk.h"
+
+#include "app_model/item_location.h"
+
+#include <algorithm>
+#include <dirent.h>
+#include <fcntl.h>
+#include <optional>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace vellumark {
+
+namespace {
+
+constexpr int kFolderFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
+
+struct Entry {
+    std::string name;
+    bool isFolder = false;
+};
+
+bool isFolderEntry(int folder, const dirent& entry) {
+    if (entry.d_type != DT_UNKNOWN) {
+        return entry.d_type == DT_DIR;
+    }
+    struct stat status {};
+    return ::fstatat(folder, entry.d_name, &status, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(status.st_mode);
+}
+
+bool isHidden(const char* name) {
+    return name[0] == '.';
+}
+
+// One folder on the way down. While open it reads straight from its stream; once released to save a
+// descriptor, it serves the rest of its listing from `pending` and keeps its identity for reopening.
+class Level {
+public:
+    Level(DIR* stream, std::size_t pathLength) : stream_(stream), pathLength_(pathLength) {}
+    Level(Level&& other) noexcept { *this = std::move(other); }
+    Level& operator=(Level&& other) noexcept {
+        std::swap(stream_, other.stream_);
+        std::swap(fd_, other.fd_);
+        std::swap(pending_, other.pending_);
+        std::swap(nextPending_, other.nextPending_);
+        std::swap(device_, other.device_);
+        std::swap(inode_, other.inode_);
+        std::swap(pathLength_, other.pathLength_);
+        return *this;
+    }
+    ~Level() { close(); }
+
+    bool isOpen() const { return stream_ != nullptr || fd_ >= 0; }
+    int fd() const { return stream_ != nullptr ? ::dirfd(stream_) : fd_; }
+    std::size_t pathLength() const { return pathLength_; }
+
+    // The next listed name that is not hidden, or nothing at the end of the listing.
+    std::optional<Entry> next() {
+        if (stream_ != nullptr) {
+            while (const dirent* entry = ::readdir(stream_)) {
+                if (!isHidden(entry->d_name)) {
+                    return Entry{entry->d_name, isFolderEntry(::dirfd(stream_), *entry)};
+                }
+            }
+            return std::nullopt;
+        }
+        if (nextPending_ < pending_.size()) {
+            return std::move(pending_[nextPending_++]);
+        }
+        return std::nullopt;
+    }
+
+    // Reads the rest of the listing into memory and closes the folder.
+    void release() {
+        if (stream_ == nullptr) {
+            return;
+        }
+        struct stat status {};
+        if (::fstat(::dirfd(stream_), &status) == 0) {
+            device_ = status.st_dev;
+            inode_ = status.st_ino;
+        }
+        while (std::optional<Entry> entry = next()) {
+            pending_.push_back(std::move(*entry));
+        }
+        close();
+    }
+
+    // Takes `fd` as this folder again if it is the same folder as before; otherwise gives up the rest.
+    void reopen(int fd) {
+        struct stat status {};
+        if (fd >= 0 && ::fstat(fd, &status) == 0 && status.st_dev == device_ && status.st_ino == inode_) {
+            fd_ = fd;
+            return;
+        }
+        if (fd >= 0) {
+            ::close(fd);
+        }
+        pending_.clear();
+    }
+
+private:
+    void close() {
+        if (stream_ != nullptr) {
+            ::closedir(stream_);
+            stream_ = nullptr;
+        }
+        if (fd_ >= 0) {
+            ::close(fd_);
+            fd_ = -1;
+        }
+    }
+
+    DIR* stream_ = nullptr;
+    int fd_ = -1;
+    std::vector<Entry> pending_;
+    std::size_t nextPending_ = 0;
+    dev_t device_ = 0;
+    ino_t inode_ = 0;
+    std::size_t pathLength_ = 0;
+};
+
+DIR* openStream(int fd) {
+    if (fd < 0) {
+        return nullptr;
+    }
+    DIR* stream = ::fdopendir(fd);
+    if (stream == nullptr) {
+        ::close(fd);
+    }
+    return stream;
+}
+
+}  // namespace
+
+bool walkDescendants(const std::filesystem::path& folder,
+                     const std::function<void(const std::filesystem::path&)>& visit,
+                     std::size_t openFolderLimit) {
+    openFolderLimit = std::max<std::size_t>(openFolderLimit, 1);
+    DIR* top = openStream(openAnyLength(folder.native(), kFolderFlags));
+    if (top == nullptr) {
+        return false;
+    }
+
+    std::string path = folder.native();
+    while (path.size() > 1 && path.back() == '/') {
+        path.pop_back();
+    }
+    if (path == "/") {
+        path.clear();
+    }
+
+    std::vector<Level> levels;
+    levels.emplace_back(top, path.size());
+    std::size_t firstOpen = 0;  // levels below this index are released; the open ones are a suffix
+
+    while (!levels.empty()) {
+        std::optional<Entry> entry = levels.back().next();
+        if (!entry) {
+            const std::size_t parent = levels.size() - 2;
+            if (levels.size() > 1 && !levels[parent].isOpen()) {
+                // Climbing back into a released folder: ".." from here is cheapest, and the identity
+                // check in reopen() guards against the tree having moved meanwhile.
+                levels[parent].reopen(::openat(levels.back().fd(), "..", kFolderFlags));
+                if (!levels[parent].isOpen()) {
+                    path.resize(levels[parent].pathLength());
+                    levels[parent].reopen(openAnyLength(path.empty() ? "/" : path, kFolderFlags));
+                }
+                firstOpen = parent;
+            }
+            levels.pop_back();
+            continue;
+        }
+
+        Level& level = levels.back();
+        path.resize(level.pathLength());
+        path += '/';
+        path += entry->name;
+        visit(std::filesystem::path(path));
+        if (!entry->isFolder || !level.isOpen()) {
+            continue;
+        }
+
+        // O_NOFOLLOW: a folder swapped for a symbolic link since it was listed is not entered.
+        DIR* child = openStream(::openat(level.fd(), entry->name.c_str(), kFolderFlags | O_NOFOLLOW));
+        if (child == nullptr) {
+            continue;
+        }
+        levels.emplace_back(child, path.size());
+        if (levels.size() - firstOpen > openFolderLimit) {
+            levels[firstOpen].release();
+            ++firstOpen;
+        }
+    }
+    return true;
+}
+
+}  // namespace vellumark

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <cstddef>
+#include <filesystem>
+#include <functional>
+
+namespace vellumark {
+
+inline constexpr std::size_t kDefaultOpenFolderLimit = 64;
+
+// Visits the full path of every descendant of `folder`, depth first, each folder before its contents, in
+// the order the file system lists them. Names beginning with "." are neither visited nor entered, symbolic
+// links are visited but never followed, and subfolders that cannot be opened are skipped. Paths may grow
+// past PATH_MAX: folders are opened relative to their parent.
+//
+// At most `openFolderLimit` folders are held open at once; deeper down, the rest of a shallower folder's
+// listing is kept in memory and the folder is reopened when the walk climbs back to it.
+//
+// Returns false, visiting nothing, when `folder` itself cannot be opened.
+bool walkDescendants(const std::filesystem::path& folder,
+                     const std::function<void(const std::filesystem::path&)>& visit,
+                     std::size_t openFolderLimit = kDefaultOpenFolderLimit);
+
+}  // namespace vellumark

@@ -1,0 +1,241 @@
+#include "app_model/app_model.h"
+
+#include "app_model/linux_file_access.h"
+#include "fake_file_access.h"
+#include "notification_log.h"
+#include "temp_folder.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace vellumark {
+namespace {
+
+using ::testing::Each;
+using ::testing::ElementsAre;
+using testing::NotificationLog;
+using testing::ScriptedOpenPanel;
+using ::testing::StartsWith;
+using testing::TempFolder;
+using Names = std::vector<std::string>;
+using Paths = std::vector<std::filesystem::path>;
+
+const Date kCreatedAt = Date::fromParts(1'700'000'000, 42);
+
+class AppModelTest : public ::testing::Test {
+protected:
+    AppModelTest() : model_(files_, panel_, [] { return kCreatedAt; }) {}
+
+    // Lists files with these names, in order, and returns their ids.
+    std::vector<Uuid> list(std::initializer_list<const char*> names) {
+        Paths urls;
+        for (const char* name : names) {
+            urls.push_back(temp_.file(name));
+        }
+        model_.addURLs(urls);
+        std::vector<Uuid> ids;
+        for (const FileItem& item : model_.items()) {
+            ids.push_back(item.id());
+        }
+        return ids;
+    }
+
+    std::vector<std::string> names() const {
+        std::vector<std::string> result;
+        for (const FileItem& item : model_.items()) {
+            result.push_back(item.url().filename().native());
+        }
+        return result;
+    }
+
+    TempFolder temp_;
+    LinuxFileAccess files_;
+    ScriptedOpenPanel panel_;
+    AppModel model_;
+};
+
+TEST_F(AppModelTest, StartsEmptyWithDefaultsAndTheCreationMomentAsSpecificDate) {
+    EXPECT_TRUE(model_.items().empty());
+    EXPECT_TRUE(model_.selection().empty());
+    EXPECT_EQ(model_.config().kind, DateActionKind::setSpecific);
+    EXPECT_EQ(model_.config().fields, DateFieldSelection::both);
+    EXPECT_EQ(model_.config().specificDate, kCreatedAt);
+    EXPECT_TRUE(model_.config().correctInconsistencies);
+    EXPECT_FALSE(model_.config().includeSubfolderContents);
+    EXPECT_FALSE(model_.config().liftSourceURL.has_value());
+    EXPECT_FALSE(model_.isProcessing());
+    EXPECT_FALSE(model_.lastResult().has_value());
+}
+
+TEST_F(AppModelTest, AddingNotifiesOncePerNewItemBeforeItIsAppended) {
+    list({"a.txt"});
+    NotificationLog log(model_);
+
+    model_.addURLs(Paths{temp_.file("b.txt"), temp_.path() / "a.txt", temp_.file("c.txt")});
+
+    EXPECT_EQ(log.writtenProperties(), (Names{"items", "items"}));
+    EXPECT_THAT(names(), ElementsAre("a.txt", "b.txt", "c.txt"));
+}
+
+TEST_F(AppModelTest, AddingNothingNewSendsNothing) {
+    const auto file = temp_.file("a.txt");
+    model_.addURLs(Paths{file});
+    NotificationLog log(model_);
+
+    model_.addURLs(Paths{file, file});
+    model_.addURLs(Paths{});
+
+    EXPECT_EQ(log.count(), 0u);
+}
+
+TEST_F(AppModelTest, AddingLeavesSelectionAndConfigurationAlone) {
+    const std::vector<Uuid> ids = list({"a.txt"});
+    model_.setSelection({ids[0]});
+
+    list({"b.txt"});
+
+    EXPECT_EQ(model_.selection(), Selection{ids[0]});
+    EXPECT_EQ(model_.config().specificDate, kCreatedAt);
+}
+
+TEST_F(AppModelTest, RemoveSelectedKeepsTheOthersInOrder) {
+    const std::vector<Uuid> ids = list({"A", "B", "C", "D"});
+    model_.setSelection({ids[1], ids[3]});
+    NotificationLog log(model_);
+
+    model_.removeSelected();
+
+    EXPECT_THAT(names(), ElementsAre("A", "C"));
+    EXPECT_TRUE(model_.selection().empty());
+    EXPECT_EQ(log.writtenProperties(), (Names{"items", "selection"}));
+}
+
+TEST_F(AppModelTest, RemoveSelectedIgnoresIdsThatMatchNoItem) {
+    const std::vector<Uuid> ids = list({"A", "B", "C"});
+    model_.setSelection({ids[0]});
+    model_.removeSelected();
+    model_.setSelection({ids[0], ids[2], Uuid::random()});
+
+    model_.removeSelected();
+
+    EXPECT_THAT(names(), ElementsAre("B"));
+    EXPECT_TRUE(model_.selection().empty());
+}
+
+TEST_F(AppModelTest, RemoveSelectedWithNothingSelectedStillWritesBoth) {
+    list({"A", "B"});
+    NotificationLog log(model_);
+
+    model_.removeSelected();
+
+    EXPECT_EQ(log.count(), 2u);
+    EXPECT_THAT(names(), ElementsAre("A", "B"));
+}
+
+TEST_F(AppModelTest, RemoveAllEmptiesListAndSelectionWithTwoNotifications) {
+    const std::vector<Uuid> ids = list({"A", "B"});
+    model_.setSelection({ids[0]});
+    NotificationLog log(model_);
+
+    model_.removeAll();
+
+    EXPECT_TRUE(model_.items().empty());
+    EXPECT_EQ(log.writtenProperties(), (Names{"items", "selection"}));
+
+    log.clear();
+    model_.removeAll();
+    EXPECT_EQ(log.count(), 2u);
+}
+
+TEST_F(AppModelTest, SetLiftSourceStoresTheURLAsGivenAndASnapshotOfItsDates) {
+    temp_.folder("sub");
+    const auto source = temp_.file("source.txt", Date::fromParts(1'111'111'111, 7));
+    const std::filesystem::path given = temp_.path() / "sub/../source.txt";
+    NotificationLog log(model_);
+
+    model_.setLiftSource(given);
+
+    EXPECT_EQ(log.writtenProperties(), (Names{"liftSourceURL", "liftCreation", "liftModification"}));
+    EXPECT_EQ(model_.config().liftSourceURL, given);
+    EXPECT_EQ(model_.config().liftModification, Date::fromParts(1'111'111'111, 7));
+    EXPECT_EQ(model_.config().kind, DateActionKind::setSpecific);
+
+    TempFolder::setModification(source, Date::fromParts(5));
+    EXPECT_EQ(model_.config().liftModification, Date::fromParts(1'111'111'111, 7));
+
+    log.clear();
+    model_.setLiftSource(given);
+    EXPECT_EQ(log.count(), 3u);
+}
+
+TEST_F(AppModelTest, SetLiftSourceOfAVanishedFileStoresTheURLAndAbsentDates) {
+    const std::filesystem::path gone = temp_.path() / "gone.txt";
+
+    model_.setLiftSource(gone);
+
+    EXPECT_EQ(model_.config().liftSourceURL, gone);
+    EXPECT_EQ(model_.config().liftCreation, std::nullopt);
+    EXPECT_EQ(model_.config().liftModification, std::nullopt);
+}
+
+TEST_F(AppModelTest, EveryPropertyWriteNotifiesOnceEvenWhenTheValueIsEqual) {
+    NotificationLog log(model_);
+
+    model_.setSelection({});
+    model_.setConfig(model_.config());
+    model_.editConfig([](ActionConfig&) {});
+    model_.setLastResult(std::nullopt);
+
+    EXPECT_EQ(log.count(), 4u);
+}
+
+TEST_F(AppModelTest, ApplyingWritesRealFilesAndReportsTheOneThatVanished) {
+    list({"a.txt", "b.txt", "c.txt"});
+    std::filesystem::remove(temp_.path() / "b.txt");
+    model_.editConfig([](ActionConfig& config) {
+        config.kind = DateActionKind::shift;
+        config.fields = DateFieldSelection::modification;
+        config.shiftDirection = ShiftDirection::subtract;
+        config.shiftDays = 1;
+        config.correctInconsistencies = false;  // the files were born today, after their modification dates
+    });
+    const Date shifted = Date::fromParts(1'500'000'000 - 86'400);
+
+    model_.applyChanges();
+
+    ASSERT_TRUE(model_.lastResult().has_value());
+    EXPECT_EQ(model_.lastResult()->succeeded, 2);
+    EXPECT_EQ(model_.lastResult()->failed, 1);
+    EXPECT_THAT(model_.lastResult()->errors,
+                ElementsAre(StartsWith("Could not change dates for \u201cb.txt\u201d: ")));
+    EXPECT_EQ(TempFolder::modification(temp_.path() / "a.txt"), shifted);
+    EXPECT_EQ(TempFolder::modification(temp_.path() / "c.txt"), shifted);
+    EXPECT_THAT(names(), ElementsAre("a.txt", "b.txt", "c.txt"));
+    EXPECT_EQ(model_.items()[0].modificationDate, shifted);
+    EXPECT_EQ(model_.items()[1].modificationDate, std::nullopt);
+}
+
+TEST_F(AppModelTest, ApplyingWritesTheChosenDateExactlyAndLeavesTheOtherAlone) {
+    const auto file = temp_.file("a.txt", Date::fromParts(1'500'000'000, 123'456'789));
+    model_.addURLs(Paths{file});
+    const std::optional<Date> creation = model_.items()[0].creationDate;
+    model_.editConfig([](ActionConfig& config) {
+        config.kind = DateActionKind::setSpecific;
+        config.fields = DateFieldSelection::modification;
+        config.specificDate = Date::fromParts(1'400'000'000, 5);
+        config.correctInconsistencies = false;
+    });
+
+    model_.applyChanges();
+
+    EXPECT_EQ(model_.lastResult()->failed, 0) << model_.lastResult()->errors.front();
+    EXPECT_EQ(TempFolder::modification(file), Date::fromParts(1'400'000'000, 5));
+    EXPECT_EQ(model_.items()[0].modificationDate, Date::fromParts(1'400'000'000, 5));
+    EXPECT_EQ(model_.items()[0].creationDate, creation);
+}
+
+}  // namespace
+}  // namespace vellumark

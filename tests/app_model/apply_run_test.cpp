@@ -1,0 +1,251 @@
+#include "app_model/apply_run.h"
+
+#include "app_model/app_model.h"
+#include "fake_file_access.h"
+#include "notification_log.h"
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace vellumark {
+namespace {
+
+using testing::FakeFileAccess;
+using testing::NotificationLog;
+using testing::ScriptedOpenPanel;
+
+Date at(double seconds) {
+    return Date::fromSecondsSince1970(seconds);
+}
+
+struct WriteCase {
+    const char* name;
+    std::optional<Date> creation;
+    std::optional<Date> modification;
+    std::optional<Date> newCreation;
+    std::optional<Date> newModification;
+    // The dictionary written, or nullopt when the file is not touched.
+    std::optional<DateAttributes> expected;
+};
+
+TEST(WriteChangeTest, WritesOnlyPresentDatesThatDifferToTheWholeSecond) {
+    const WriteCase cases[] = {
+        {"both differ", at(100), at(200), at(300), at(400), DateAttributes{at(300), at(400)}},
+        {"only modification differs", at(100), at(200), at(100.7), at(400),
+         DateAttributes{std::nullopt, at(400)}},
+        {"only creation differs", at(100), at(200), at(50), at(200.3), DateAttributes{at(50), std::nullopt}},
+        {"0.4 s later in the same second", at(100.2), at(200.5), at(100.6), at(200.9), std::nullopt},
+        {"new dates absent", at(100), at(200), std::nullopt, std::nullopt, std::nullopt},
+        {"creation absent, modification same", at(100), at(200), std::nullopt, at(200), std::nullopt},
+        {"current absent, new present", std::nullopt, std::nullopt, at(5), std::nullopt,
+         DateAttributes{at(5), std::nullopt}},
+    };
+    for (const WriteCase& c : cases) {
+        FakeFileAccess files;
+        files.addFile("/d/file");
+        const FileItem item(std::filesystem::path("/d/file"), c.creation, c.modification);
+        const PlannedChange change{item, c.newCreation, c.newModification};
+
+        const std::optional<FileDateError> error = writeChange(files, change);
+        EXPECT_FALSE(error) << c.name << ": " << error->description();
+
+        if (!c.expected) {
+            EXPECT_TRUE(files.writes.empty()) << c.name;
+            continue;
+        }
+        ASSERT_EQ(files.writes.size(), 1u) << c.name;
+        EXPECT_EQ(files.writes[0].path, "/d/file") << c.name;
+        EXPECT_EQ(files.writes[0].dates.creationDate, c.expected->creationDate) << c.name;
+        EXPECT_EQ(files.writes[0].dates.modificationDate, c.expected->modificationDate) << c.name;
+    }
+}
+
+TEST(WriteChangeTest, FailureCarriesTheUrlAndTheReason) {
+    FakeFileAccess files;
+    files.failWriting("/d/notes.txt", "the item vanished");
+    const PlannedChange change{FileItem(std::filesystem::path("/d/notes.txt"), at(1), at(2)), at(10), at(20)};
+
+    const std::optional<FileDateError> error = writeChange(files, change);
+
+    ASSERT_TRUE(error.has_value());
+    EXPECT_EQ(error->url, "/d/notes.txt");
+    EXPECT_EQ(error->description(), "Could not change dates for \u201cnotes.txt\u201d: the item vanished");
+}
+
+class ApplyChangesTest : public ::testing::Test {
+protected:
+    ApplyChangesTest() : model_(files_, panel_, [] { return at(1'700'000'000); }) {}
+
+    // Lists the files, in order, each with creation 1000 s and modification 2000 s.
+    void list(std::initializer_list<const char*> paths) {
+        std::vector<std::filesystem::path> urls;
+        for (const char* path : paths) {
+            files_.addFile(path, DateAttributes{at(1000), at(2000)});
+            urls.emplace_back(path);
+        }
+        model_.addURLs(urls);
+    }
+
+    void setModificationTo(Date date) {
+        model_.editConfig([date](ActionConfig& config) {
+            config.kind = DateActionKind::setSpecific;
+            config.fields = DateFieldSelection::modification;
+            config.specificDate = date;
+        });
+    }
+
+    FakeFileAccess files_;
+    ScriptedOpenPanel panel_;
+    AppModel model_;
+};
+
+TEST_F(ApplyChangesTest, ContinuesPastAFailedItemAndReportsItInListOrder) {
+    list({"/d/a.txt", "/d/b.txt", "/d/c.txt"});
+    files_.failWriting("/d/b.txt", "not the owner");
+    setModificationTo(at(5000));
+
+    model_.applyChanges();
+
+    ASSERT_TRUE(model_.lastResult().has_value());
+    EXPECT_EQ(model_.lastResult()->succeeded, 2);
+    EXPECT_EQ(model_.lastResult()->failed, 1);
+    EXPECT_EQ(model_.lastResult()->errors,
+              std::vector<std::string>{"Could not change dates for \u201cb.txt\u201d: not the owner"});
+    ASSERT_EQ(files_.writes.size(), 3u);
+    EXPECT_EQ(files_.writes[2].path, "/d/c.txt");
+    // The refresh shows what the files have now: a and c written, b not.
+    EXPECT_EQ(model_.items()[0].modificationDate, at(5000));
+    EXPECT_EQ(model_.items()[1].modificationDate, at(2000));
+    EXPECT_EQ(model_.items()[2].modificationDate, at(5000));
+    EXPECT_FALSE(model_.isProcessing());
+}
+
+TEST_F(ApplyChangesTest, OnlyTheModificationDateIsWrittenWhenOnlyItDiffers) {
+    list({"/d/a.txt"});
+    setModificationTo(at(5000));
+
+    model_.applyChanges();
+
+    ASSERT_EQ(files_.writes.size(), 1u);
+    EXPECT_EQ(files_.writes[0].dates.creationDate, std::nullopt);
+    EXPECT_EQ(files_.writes[0].dates.modificationDate, at(5000));
+}
+
+TEST_F(ApplyChangesTest, UnchangedItemsCostNoFileAccessAndCountNowhere) {
+    list({"/d/a.txt", "/d/b.txt"});
+    setModificationTo(at(2000.9));  // the same whole second as the current modification date
+    const int accessesBefore = files_.fileAccesses();
+
+    model_.applyChanges();
+
+    EXPECT_TRUE(files_.writes.empty());
+    EXPECT_EQ(model_.lastResult()->succeeded, 0);
+    EXPECT_EQ(model_.lastResult()->failed, 0);
+    // Only the refresh: one existence test and one attribute read per item.
+    EXPECT_EQ(files_.fileAccesses() - accessesBefore, 4);
+}
+
+TEST_F(ApplyChangesTest, AnAbsentNewDateAloneCountsAsSucceededAndWritesNothing) {
+    list({"/d/a.txt"});
+    // Lifting from a source whose dates could not be read plans absent dates.
+    model_.editConfig([](ActionConfig& config) { config.kind = DateActionKind::liftFromFile; });
+    ASSERT_EQ(model_.changeCount(), 1u);
+
+    model_.applyChanges();
+
+    EXPECT_TRUE(files_.writes.empty());
+    EXPECT_EQ(model_.lastResult()->succeeded, 1);
+    EXPECT_EQ(model_.lastResult()->failed, 0);
+    EXPECT_EQ(model_.items()[0].creationDate, at(1000));
+    EXPECT_EQ(model_.items()[0].modificationDate, at(2000));
+}
+
+TEST_F(ApplyChangesTest, EveryRunRenewsAllIdsAndEmptiesTheSelection) {
+    list({"/d/a.txt", "/d/b.txt"});
+    setModificationTo(at(2000));  // nothing to write
+    const Uuid firstId = model_.items()[0].id();
+    const Uuid secondId = model_.items()[1].id();
+    model_.setSelection({firstId, secondId});
+
+    model_.applyChanges();
+
+    ASSERT_EQ(model_.items().size(), 2u);
+    EXPECT_NE(model_.items()[0].id(), firstId);
+    EXPECT_NE(model_.items()[1].id(), secondId);
+    EXPECT_EQ(model_.items()[0].path(), "/d/a.txt");
+    EXPECT_TRUE(model_.selection().empty());
+}
+
+TEST_F(ApplyChangesTest, NotifiesFiveTimesInOrder) {
+    list({"/d/a.txt"});
+    setModificationTo(at(5000));
+    model_.setSelection({model_.items()[0].id()});
+    NotificationLog log(model_);
+
+    model_.applyChanges();
+
+    EXPECT_EQ(log.writtenProperties(),
+              (std::vector<std::string>{"isProcessing", "items", "selection", "lastResult", "isProcessing"}));
+}
+
+TEST_F(ApplyChangesTest, AnEmptyListStillWritesItemsAndSelection) {
+    NotificationLog log(model_);
+
+    model_.applyChanges();
+
+    EXPECT_EQ(log.count(), 5u);
+    ASSERT_TRUE(model_.lastResult().has_value());
+    EXPECT_EQ(model_.lastResult()->succeeded, 0);
+    EXPECT_EQ(model_.lastResult()->failed, 0);
+    EXPECT_TRUE(model_.lastResult()->errors.empty());
+}
+
+TEST_F(ApplyChangesTest, NestedRunFromAnObserverDoesNothing) {
+    list({"/d/a.txt"});
+    model_.editConfig([](ActionConfig& config) {
+        config.kind = DateActionKind::shift;
+        config.fields = DateFieldSelection::modification;
+        config.shiftHours = 1;
+    });
+    int notifications = 0;
+    auto nested = model_.objectWillChange().subscribe([&] {
+        ++notifications;
+        model_.applyChanges();
+    });
+
+    model_.applyChanges();
+
+    // Even from the first notification, before isProcessing reads true, the shift is applied once.
+    EXPECT_EQ(notifications, 5);
+    EXPECT_EQ(files_.writes.size(), 1u);
+    EXPECT_EQ(model_.items()[0].modificationDate, at(2000 + 3600));
+    EXPECT_FALSE(model_.isProcessing());
+}
+
+TEST_F(ApplyChangesTest, SuccessiveRunsEachGiveANewResult) {
+    list({"/d/a.txt"});
+    model_.applyChanges();
+    const Uuid firstResult = model_.lastResult()->id;
+    model_.applyChanges();
+    EXPECT_NE(model_.lastResult()->id, firstResult);
+}
+
+TEST_F(ApplyChangesTest, AVanishedItemStaysListedWithAbsentDatesAfterARun) {
+    list({"/d/a.txt"});
+    model_.addURLs(std::vector<std::filesystem::path>{"/d/gone.txt"});
+    setModificationTo(at(5000));
+
+    model_.applyChanges();
+
+    EXPECT_EQ(model_.lastResult()->succeeded, 1);
+    EXPECT_EQ(model_.lastResult()->failed, 1);
+    ASSERT_EQ(model_.items().size(), 2u);
+    EXPECT_EQ(model_.items()[1].path(), "/d/gone.txt");
+    EXPECT_EQ(model_.items()[1].modificationDate, std::nullopt);
+}
+
+}  // namespace
+}  // namespace vellumark

@@ -1,0 +1,245 @@
+#include "app_model/directory_walk.h"
+
+#include "app_model/linux_file_access.h"
+#include "real_file_system.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <dirent.h>
+#include <fcntl.h>
+#include <limits.h>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace vellumark {
+namespace {
+
+using namespace testing_support;
+
+// The visited paths relative to `folder`.
+std::vector<std::string> listing(const FileAccess& files, const std::filesystem::path& folder,
+                                 bool* opened = nullptr) {
+    std::vector<std::string> names;
+    const std::string prefix = folder.native() + "/";
+    const bool result = files.enumerateDescendants(folder, [&](const std::filesystem::path& path) {
+        EXPECT_EQ(path.native().compare(0, prefix.size(), prefix), 0) << path;
+        names.push_back(path.native().substr(prefix.size()));
+    });
+    if (opened != nullptr) {
+        *opened = result;
+    }
+    return names;
+}
+
+std::vector<std::string> sorted(std::vector<std::string> names) {
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+bool isInside(const std::string& path, const std::string& folder) {
+    return path.rfind(folder + "/", 0) == 0;
+}
+
+// Depth first with each folder before its contents: a folder's descendants follow it as one block.
+void expectDepthFirst(const std::vector<std::string>& names) {
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        std::size_t j = i + 1;
+        while (j < names.size() && isInside(names[j], names[i])) {
+            ++j;
+        }
+        for (std::size_t k = j; k < names.size(); ++k) {
+            EXPECT_FALSE(isInside(names[k], names[i]))
+                << names[k] << " is apart from its folder " << names[i];
+        }
+        for (std::size_t k = 0; k < i; ++k) {
+            EXPECT_FALSE(isInside(names[k], names[i])) << names[k] << " comes before its folder " << names[i];
+        }
+    }
+}
+
+std::size_t openDescriptorCount() {
+    std::size_t count = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+        ++count;
+    }
+    return count;
+}
+
+TEST(DirectoryWalk, ListsANestedTreeDepthFirstWithoutHiddenItems) {
+    TemporaryFolder root;
+    makeFolder(root / "a");
+    makeFolder(root / "a/b");
+    writeFile(root / "a/b/c.txt");
+    writeFile(root / "a/d.txt");
+    makeFolder(root / "a/.git");
+    writeFile(root / "a/.git/config");
+    writeFile(root / "e.txt");
+    writeFile(root / ".hidden.txt");
+    makeFolder(root / ".hiddenFolder");
+    writeFile(root / ".hiddenFolder/inner.txt");
+    makeFolder(root / "f");
+    makeFolder(root / "g.app");
+    makeFolder(root / "g.app/Contents");
+    writeFile(root / "g.app/Contents/Info.plist");
+
+    LinuxFileAccess files;
+    bool opened = false;
+    const std::vector<std::string> names = listing(files, root.path(), &opened);
+    EXPECT_TRUE(opened);
+    EXPECT_EQ(sorted(names),
+              (std::vector<std::string>{"a", "a/b", "a/b/c.txt", "a/d.txt", "e.txt", "f", "g.app",
+                                        "g.app/Contents", "g.app/Contents/Info.plist"}));
+    expectDepthFirst(names);
+}
+
+TEST(DirectoryWalk, ListsSymbolicLinksWithoutFollowingThem) {
+    TemporaryFolder root;
+    makeFolder(root / "real");
+    writeFile(root / "real/inside.txt");
+    makeSymlink("..", root / "real/up");
+    makeSymlink("real", root / "linkToFolder");
+    makeSymlink("real/inside.txt", root / "linkToFile");
+    makeSymlink("loopB", root / "loopA");
+    makeSymlink("loopA", root / "loopB");
+    makeSymlink("missing", root / "dangling");
+
+    LinuxFileAccess files;
+    bool opened = false;
+    EXPECT_EQ(sorted(listing(files, root.path(), &opened)),
+              (std::vector<std::string>{"dangling", "linkToFile", "linkToFolder", "loopA", "loopB", "real",
+                                        "real/inside.txt", "real/up"}));
+    EXPECT_TRUE(opened);
+
+    // The folder the caller names is opened even through a link; what lies inside is still not followed.
+    EXPECT_EQ(sorted(listing(files, root / "linkToFolder")), (std::vector<std::string>{"inside.txt", "up"}));
+}
+
+TEST(DirectoryWalk, ReportsAFolderThatCannotBeOpenedWithoutVisiting) {
+    TemporaryFolder root;
+    writeFile(root / "file.txt");
+    LinuxFileAccess files;
+    for (const char* name : {"missing", "file.txt"}) {
+        bool opened = true;
+        EXPECT_TRUE(listing(files, root / name, &opened).empty()) << name;
+        EXPECT_FALSE(opened) << name;
+    }
+}
+
+TEST(DirectoryWalk, SkipsUnreadableSubfoldersAndGoesOn) {
+    TemporaryFolder root;
+    makeFolder(root / "open");
+    writeFile(root / "open/a.txt");
+    makeFolder(root / "locked");
+    writeFile(root / "locked/secret.txt");
+    makeFolder(root / "open/locked too");
+    writeFile(root / "z.txt");
+    ::chmod((root / "locked").c_str(), 0);
+    ::chmod((root / "open/locked too").c_str(), 0);
+
+    const std::string answer = runUnprivileged([&] {
+        LinuxFileAccess files;
+        std::string text;
+        bool opened = false;
+        for (const std::string& name : sorted(listing(files, root.path(), &opened))) {
+            text += name + "\n";
+        }
+        const bool lockedOpened =
+            files.enumerateDescendants(root / "locked", [](const std::filesystem::path&) {});
+        return text + (opened ? "opened" : "not opened") +
+               (lockedOpened ? ", locked opened" : ", locked not opened");
+    });
+    EXPECT_EQ(answer, "locked\nopen\nopen/a.txt\nopen/locked too\nz.txt\nopened, locked not opened");
+}
+
+TEST(DirectoryWalk, KeepsTheBytesOfEveryName) {
+    TemporaryFolder root;
+    const std::vector<std::string> names = {
+        "caf\xe9.txt",    // Latin-1, not valid UTF-8
+        "e\xcc\x81.txt",  // é decomposed
+        "\xc3\xa9.txt",   // é precomposed: a different name on disk
+        "line\nbreak",
+    };
+    for (const std::string& name : names) {
+        writeFile(root / name);
+    }
+    makeFolder(root / "\xff\xfe");
+    writeFile(root / "\xff\xfe/\x80");
+
+    LinuxFileAccess files;
+    std::vector<std::string> expected = names;
+    expected.push_back("\xff\xfe");
+    expected.push_back("\xff\xfe/\x80");
+    EXPECT_EQ(sorted(listing(files, root.path())), sorted(expected));
+}
+
+// A chain of folders whose paths pass PATH_MAX, each holding a file; returns the deepest file.
+std::filesystem::path makeDeepTree(const std::filesystem::path& root, int levels) {
+    const std::string name(100, 'd');
+    int folder = ::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    std::filesystem::path path = root;
+    for (int level = 0; level < levels; ++level) {
+        EXPECT_EQ(::mkdirat(folder, name.c_str(), 0755), 0);
+        const int file = ::openat(folder, "f", O_CREAT | O_WRONLY | O_CLOEXEC, 0644);
+        ::close(file);
+        const int next = ::openat(folder, name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        ::close(folder);
+        folder = next;
+        path /= name;
+    }
+    ::close(::openat(folder, "deepest.txt", O_CREAT | O_WRONLY | O_CLOEXEC, 0644));
+    ::close(folder);
+    return path / "deepest.txt";
+}
+
+TEST(DirectoryWalk, GoesDeeperThanPathMaxWithFewDescriptors) {
+    TemporaryFolder root;
+    const std::filesystem::path deepest = makeDeepTree(root.path(), 45);
+    ASSERT_GT(deepest.native().size(), static_cast<std::size_t>(PATH_MAX));
+
+    const std::size_t descriptorsBefore = openDescriptorCount();
+    std::vector<std::filesystem::path> unlimited;
+    EXPECT_TRUE(
+        walkDescendants(root.path(), [&](const std::filesystem::path& path) { unlimited.push_back(path); }));
+    EXPECT_EQ(unlimited.size(), 45u * 2 + 1);
+    EXPECT_NE(std::find(unlimited.begin(), unlimited.end(), deepest), unlimited.end());
+
+    // Holding only a few folders open, the walk reads ahead and climbs back through "..": same listing.
+    for (const std::size_t limit : {1, 2, 3, 10}) {
+        std::size_t mostOpen = 0;
+        std::vector<std::filesystem::path> limited;
+        EXPECT_TRUE(walkDescendants(
+            root.path(),
+            [&](const std::filesystem::path& path) {
+                limited.push_back(path);
+                mostOpen = std::max(mostOpen, openDescriptorCount());
+            },
+            limit));
+        EXPECT_EQ(limited, unlimited) << "limit " << limit;
+        EXPECT_LE(mostOpen, descriptorsBefore + limit + 1) << "limit " << limit;
+    }
+    EXPECT_EQ(openDescriptorCount(), descriptorsBefore);
+}
+
+TEST(DirectoryWalk, ClimbsBackIntoFoldersWithManyEntriesLeft) {
+    TemporaryFolder root;
+    for (const char* top : {"a", "b", "c"}) {
+        makeFolder(root / top);
+        for (const char* middle : {"1", "2", "3"}) {
+            makeFolder(root / top / middle);
+            writeFile(root / top / middle / "leaf.txt");
+        }
+    }
+    std::vector<std::filesystem::path> unlimited;
+    walkDescendants(root.path(), [&](const std::filesystem::path& path) { unlimited.push_back(path); });
+    std::vector<std::filesystem::path> limited;
+    walkDescendants(
+        root.path(), [&](const std::filesystem::path& path) { limited.push_back(path); }, 1);
+    EXPECT_EQ(unlimited.size(), 3u + 9u + 9u);
+    EXPECT_EQ(limited, unlimited);
+}
+
+}  // namespace
+}  // namespace vellumark

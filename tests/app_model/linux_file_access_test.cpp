@@ -1,0 +1,327 @@
+#include "app_model/linux_file_access.h"
+
+#include "real_file_system.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <limits.h>
+#include <map>
+#include <string>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace vellumark {
+namespace {
+
+using namespace testing_support;
+
+const Date kMarker1904 = Date::fromParts(-2'082'844'800);
+
+std::string fileSystemName(const std::filesystem::path& path) {
+    static const std::map<unsigned, std::string> names = {{0xEF53, "ext4"},
+                                                          {0x01021994, "tmpfs"},
+                                                          {0x58465342, "xfs"},
+                                                          {0x9123683E, "btrfs"},
+                                                          {0x794C7630, "overlay"}};
+    const auto found = names.find(fileSystemMagic(path));
+    return found != names.end() ? found->second : std::string();
+}
+
+// The item kinds a listed path can name, each with its own modification date, so that a date read
+// through a link shows whose it is.
+struct KindsOfItems {
+    explicit KindsOfItems(const TemporaryFolder& root) {
+        writeFile(root / "file");
+        makeFolder(root / "folder");
+        makeSymlink("file", root / "linkToFile");
+        makeSymlink("folder", root / "linkToFolder");
+        makeSymlink("missing", root / "dangling");
+        setModification(root / "file", fileDate);
+        setModification(root / "folder", folderDate);
+        for (const char* link : {"linkToFile", "linkToFolder", "dangling"}) {
+            setModification(root / link, linkDate);
+        }
+    }
+    const Date fileDate = utc(2001, 2, 3, 4, 5, 6, 700'000'001);
+    const Date folderDate = utc(1999, 12, 31, 23, 59, 59);
+    const Date linkDate = utc(1985, 10, 26, 1, 21);
+};
+
+struct ItemCase {
+    const char* name;
+    bool exists;
+    bool isDirectory;
+    bool hasOwnDates;
+    const Date KindsOfItems::*modification;
+};
+
+TEST(LinuxFileAccess, TellsExistenceThroughLinksAndDatesOfTheItemItself) {
+    TemporaryFolder root;
+    const KindsOfItems items(root);
+    const ItemCase cases[] = {
+        {"file", true, false, true, &KindsOfItems::fileDate},
+        {"folder", true, true, true, &KindsOfItems::folderDate},
+        {"linkToFile", true, false, true, &KindsOfItems::linkDate},
+        {"linkToFolder", true, true, true, &KindsOfItems::linkDate},
+        {"dangling", false, false, true, &KindsOfItems::linkDate},
+        {"missing", false, false, false, nullptr},
+    };
+    LinuxFileAccess files;
+    for (const ItemCase& item : cases) {
+        SCOPED_TRACE(item.name);
+        const std::filesystem::path path = root / item.name;
+        const Existence existence = files.fileExists(path);
+        EXPECT_EQ(existence.exists, item.exists);
+        EXPECT_EQ(existence.isDirectory, item.isDirectory);
+
+        const std::optional<DateAttributes> dates = files.attributes(path);
+        ASSERT_EQ(dates.has_value(), item.hasOwnDates);
+        if (dates) {
+            EXPECT_EQ(dates->modificationDate, items.*item.modification);
+        }
+
+        // One look gives the same answers; an item that does not exist (a dangling link) has no dates.
+        const ItemInfo info = files.inspect(path);
+        EXPECT_EQ(info.existence.exists, item.exists);
+        EXPECT_EQ(info.existence.isDirectory, item.isDirectory);
+        ASSERT_EQ(info.dates.has_value(), item.exists);
+        if (info.dates) {
+            EXPECT_EQ(info.dates->modificationDate, dates->modificationDate);
+            EXPECT_EQ(info.dates->creationDate, dates->creationDate);
+        }
+    }
+}
+
+TEST(LinuxFileAccess, ReadsTheBirthTimeAsCreationDateWhereTheFileSystemKeepsOne) {
+    TemporaryFolder root;
+    writeFile(root / "file");
+    struct statx item {};
+    ASSERT_EQ(::statx(AT_FDCWD, (root / "file").c_str(), AT_SYMLINK_NOFOLLOW, STATX_BTIME, &item), 0);
+    LinuxFileAccess files;
+    const std::optional<DateAttributes> dates = files.attributes(root / "file");
+    ASSERT_TRUE(dates);
+    if ((item.stx_mask & STATX_BTIME) != 0) {
+        EXPECT_EQ(dates->creationDate, Date::fromParts(item.stx_btime.tv_sec, item.stx_btime.tv_nsec));
+    } else {
+        EXPECT_FALSE(dates->creationDate);
+    }
+}
+
+TEST(LinuxFileAccess, WritesModificationDatesExactlyAndLeavesTheRestAlone) {
+    TemporaryFolder root;
+    writeFile(root / "file");
+    const Date dates[] = {
+        utc(2024, 1, 1, 12, 34, 56, 123'456'789), kMarker1904,        utc(1960, 5, 1, 12, 0, 0, 500'000'000),
+        Date::fromParts(-1, 999'999'999),         Date::fromParts(0), utc(2400, 2, 29, 6),
+    };
+    LinuxFileAccess files;
+    for (const Date& date : dates) {
+        const std::optional<Date> creationBefore = files.attributes(root / "file")->creationDate;
+        const Date accessBefore = accessOf(root / "file");
+        EXPECT_EQ(files.setAttributes(root / "file", {std::nullopt, date}), std::nullopt);
+        EXPECT_EQ(modificationOf(root / "file"), date);
+        EXPECT_EQ(files.attributes(root / "file")->modificationDate, date);
+        EXPECT_EQ(files.attributes(root / "file")->creationDate, creationBefore);
+        EXPECT_EQ(accessOf(root / "file"), accessBefore);
+    }
+    EXPECT_EQ(files.setAttributes(root / "file", {}), std::nullopt);
+}
+
+TEST(LinuxFileAccess, WritesTheDatesOfALinkNotOfWhatItPointsTo) {
+    TemporaryFolder root;
+    const KindsOfItems items(root);
+    LinuxFileAccess files;
+    const Date date = utc(2010, 7, 8, 9, 10, 11);
+    EXPECT_EQ(files.setAttributes(root / "linkToFile", {std::nullopt, date}), std::nullopt);
+    EXPECT_EQ(modificationOf(root / "linkToFile"), date);
+    EXPECT_EQ(modificationOf(root / "file"), items.fileDate);
+    EXPECT_EQ(files.setAttributes(root / "dangling", {std::nullopt, date}), std::nullopt);
+    EXPECT_EQ(modificationOf(root / "dangling"), date);
+}
+
+TEST(LinuxFileAccess, RefusesACreationDateWhereNoneCanBeWrittenTouchingNothing) {
+    TemporaryFolder root;
+    writeFile(root / "file");
+    const Date before = utc(2000, 1, 1);
+    setModification(root / "file", before);
+    LinuxFileAccess files;
+    const std::optional<std::string> failure =
+        files.setAttributes(root / "file", {utc(1990, 1, 1), utc(2020, 1, 1)});
+    const std::string name = fileSystemName(root.path());
+    if (name.empty()) {
+        ASSERT_TRUE(failure);
+        EXPECT_EQ(failure->rfind("the creation date cannot be changed on this file system (", 0), 0u)
+            << *failure;
+    } else {
+        EXPECT_EQ(failure, "the creation date cannot be changed on this file system (" + name + ")");
+    }
+    EXPECT_EQ(modificationOf(root / "file"), before);
+}
+
+// An ordinary date is written straight away and a date outside 1980 to 2038 only after a look at the
+// item: both ways must fail alike.
+const Date kWrittenDates[] = {utc(2000, 1, 1), kMarker1904};
+
+TEST(LinuxFileAccess, SaysPlainlyWhenTheItemHasVanished) {
+    TemporaryFolder root;
+    writeFile(root / "file");
+    LinuxFileAccess files;
+    for (const Date& date : kWrittenDates) {
+        EXPECT_EQ(files.setAttributes(root / "gone", {std::nullopt, date}), "the item no longer exists");
+        EXPECT_EQ(files.setAttributes(root / "gone/below", {std::nullopt, date}),
+                  "the item no longer exists");
+        EXPECT_EQ(files.setAttributes(root / "file/below", {std::nullopt, date}),
+                  "a folder on its path no longer exists");
+    }
+    EXPECT_FALSE(files.attributes(root / "gone"));
+    EXPECT_FALSE(files.inspect(root / "gone").existence.exists);
+}
+
+TEST(LinuxFileAccess, ReportsAnImmutableItemAsLocked) {
+    VELLUMARK_REQUIRE_ENVIRONMENT(isRoot(), "making a file immutable needs root");
+    TemporaryFolder root;
+    writeFile(root / "file");
+    const Date before = utc(2000, 1, 1);
+    setModification(root / "file", before);
+    const std::string path = (root / "file").native();
+    VELLUMARK_REQUIRE_ENVIRONMENT(runProgram({"chattr", "+i", path}) == 0,
+                                  "chattr +i is not supported on the temporary folder's file system");
+    struct Unlock {
+        std::string path;
+        ~Unlock() { runProgram({"chattr", "-i", path}); }
+    } unlock{path};
+
+    LinuxFileAccess files;
+    for (const Date& date : kWrittenDates) {
+        EXPECT_EQ(files.setAttributes(root / "file", {std::nullopt, date}),
+                  "the item is locked against changes (immutable)");
+    }
+    EXPECT_EQ(modificationOf(root / "file"), before);
+}
+
+TEST(LinuxFileAccess, ReportsAReadOnlyVolume) {
+    VELLUMARK_REQUIRE_ENVIRONMENT(isRoot(), "mounting a file system needs root");
+    TemporaryFolder root;
+    makeFolder(root / "volume");
+    const std::filesystem::path volume = root / "volume";
+    VELLUMARK_REQUIRE_ENVIRONMENT(::mount("tmpfs", volume.c_str(), "tmpfs", 0, "size=1m") == 0,
+                                  "tmpfs could not be mounted");
+    const MountGuard unmount(volume);
+    writeFile(volume / "file");
+    const Date before = utc(2000, 1, 1);
+    setModification(volume / "file", before);
+    ASSERT_EQ(::mount("tmpfs", volume.c_str(), "tmpfs", MS_REMOUNT | MS_RDONLY, "size=1m"), 0);
+
+    LinuxFileAccess files;
+    EXPECT_EQ(files.setAttributes(volume / "file", {std::nullopt, utc(2020, 1, 1)}),
+              "the volume is read-only");
+    EXPECT_EQ(files.setAttributes(volume / "file", {utc(1990, 1, 1), utc(2020, 1, 1)}),
+              "the creation date cannot be changed on this file system (tmpfs)");
+    EXPECT_EQ(modificationOf(volume / "file"), before);
+}
+
+TEST(LinuxFileAccess, ReportsMissingOwnershipAndPermission) {
+    VELLUMARK_REQUIRE_ENVIRONMENT(isRoot(), "acting as another user needs root");
+    TemporaryFolder root;
+    writeFile(root / "owned by root");
+    makeFolder(root / "closed");
+    writeFile(root / "closed/inside");
+    ::chmod((root / "closed").c_str(), 0700);
+
+    const std::string answer = runUnprivileged([&] {
+        LinuxFileAccess files;
+        std::string texts;
+        for (const Date& date : kWrittenDates) {
+            texts += files.setAttributes(root / "owned by root", {std::nullopt, date}).value_or("written") +
+                     " | " +
+                     files.setAttributes(root / "closed/inside", {std::nullopt, date}).value_or("written") +
+                     "\n";
+        }
+        return texts;
+    });
+    EXPECT_EQ(answer,
+              "you are not the owner of the item | permission denied\n"
+              "you are not the owner of the item | permission denied\n");
+}
+
+TEST(LinuxFileAccess, ReadsAndWritesBeyondPathMax) {
+    TemporaryFolder root;
+    const std::string name(200, 'n');
+    int folder = ::open(root.path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    std::filesystem::path path = root.path();
+    while (path.native().size() <= PATH_MAX + 300) {
+        ASSERT_EQ(::mkdirat(folder, name.c_str(), 0755), 0);
+        const int next = ::openat(folder, name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        ::close(folder);
+        folder = next;
+        path /= name;
+    }
+    ::close(::openat(folder, "file", O_CREAT | O_WRONLY | O_CLOEXEC, 0644));
+    ASSERT_EQ(::symlinkat("..", folder, "up"), 0);
+    ::close(folder);
+
+    LinuxFileAccess files;
+    const Date date = utc(1950, 6, 7, 8, 9, 10, 250'000'000);
+    EXPECT_EQ(files.setAttributes(path / "file", {std::nullopt, date}), std::nullopt);
+    EXPECT_EQ(files.attributes(path / "file")->modificationDate, date);
+    const ItemInfo file = files.inspect(path / "file");
+    EXPECT_TRUE(file.existence.exists);
+    EXPECT_FALSE(file.existence.isDirectory);
+    ASSERT_TRUE(file.dates);
+    EXPECT_EQ(file.dates->modificationDate, date);
+
+    EXPECT_TRUE(files.fileExists(path).isDirectory);
+    EXPECT_TRUE(files.inspect(path / "up").existence.isDirectory);
+    EXPECT_FALSE(files.inspect(path / "gone").existence.exists);
+    EXPECT_EQ(files.setAttributes(path / "gone", {std::nullopt, date}), "the item no longer exists");
+}
+
+TEST(LinuxFileAccess, WritesAndRereadsItemsWhoseNamesAreNotText) {
+    TemporaryFolder root;
+    const std::filesystem::path path = root / "caf\xe9 \xff.txt";
+    writeFile(path);
+    LinuxFileAccess files;
+    const Date date = utc(2012, 12, 12, 12, 12, 12);
+    EXPECT_EQ(files.setAttributes(path, {std::nullopt, date}), std::nullopt);
+    EXPECT_EQ(modificationOf(path), date);
+    EXPECT_EQ(files.inspect(path).dates->modificationDate, date);
+}
+
+// An ext4 volume with 128-byte inodes takes any date and keeps none after 2038: the failure must say
+// what was kept, and the item must get its previous date back.
+TEST(LinuxFileAccess, ReportsADateTheFileSystemDidNotKeepAndPutsThePreviousOneBack) {
+    if (!isRoot() || !programExists("mkfs.ext4")) {
+        GTEST_SKIP() << "needs root and mkfs.ext4 to make a small ext4 volume";
+    }
+    TemporaryFolder root;
+    const std::string image = (root / "volume.img").native();
+    const std::filesystem::path volume = root / "volume";
+    makeFolder(volume);
+    writeFile(image, "");
+    ASSERT_EQ(::truncate(image.c_str(), 4 << 20), 0);
+    ASSERT_EQ(runProgram({"mkfs.ext4", "-q", "-F", "-I", "128", image}), 0);
+    if (runProgram({"mount", "-o", "loop", image, volume.native()}) != 0) {
+        GTEST_SKIP() << "no loop device to mount a volume image";
+    }
+    const MountGuard unmount(volume);
+    writeFile(volume / "file");
+    const Date before = utc(2000, 1, 1);
+    setModification(volume / "file", before);
+
+    LinuxFileAccess files;
+    EXPECT_EQ(files.setAttributes(volume / "file", {std::nullopt, utc(2100, 1, 1)}),
+              "the file system kept the modification date as 2038-01-19 03:14:07 UTC instead of "
+              "2100-01-01 00:00:00 UTC; the previous dates were put back");
+    EXPECT_EQ(modificationOf(volume / "file"), before);
+
+    // Whole seconds are all such a volume keeps: a fraction lost is not a failure.
+    EXPECT_EQ(files.setAttributes(volume / "file", {std::nullopt, utc(2001, 1, 1, 0, 0, 0, 750'000'000)}),
+              std::nullopt);
+    EXPECT_EQ(modificationOf(volume / "file"), utc(2001, 1, 1));
+}
+
+}  // namespace
+}  // namespace vellumark
