@@ -36,7 +36,7 @@ if ! grep -q "^-rwxr-xr-x .* ./usr/bin/vellumark\$" <<<"$contents"; then
 fi
 
 depends=$(dpkg-deb -f "$deb" Depends)
-for library in libqt6widgets6 qt6-qpa-plugins; do
+for library in libqt6widgets6 libqt6gui6 libicu; do
     if ! grep -q "$library" <<<"$depends"; then
         echo "the package does not depend on $library: $depends"
         status=1
