@@ -58,7 +58,7 @@ void emphasizeTitle(QMessageBox& box) {
     }
     // Wide enough that the message and a typical error line do not wrap word by word.
     if (auto* message = box.findChild<QLabel*>("qt_msgbox_informativelabel")) {
-        message->setMinimumWidth(380);
+        message->setMinimumWidth(440);
     }
 }
 
