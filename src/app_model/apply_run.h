@@ -8,8 +8,6 @@
 
 #include <optional>
 
-#include <optional>
-
 namespace vellumark {
 
 // Writes the dates of `change` that differ to the whole second and are present, in one call.

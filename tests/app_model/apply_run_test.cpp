@@ -225,14 +225,6 @@ TEST_F(ApplyChangesTest, NestedRunFromAnObserverDoesNothing) {
     EXPECT_FALSE(model_.isProcessing());
 }
 
-TEST_F(ApplyChangesTest, SuccessiveRunsEachGiveANewResult) {
-    list({"/d/a.txt"});
-    model_.applyChanges();
-    const Uuid firstResult = model_.lastResult()->id;
-    model_.applyChanges();
-    EXPECT_NE(model_.lastResult()->id, firstResult);
-}
-
 TEST_F(ApplyChangesTest, AVanishedItemStaysListedWithAbsentDatesAfterARun) {
     list({"/d/a.txt"});
     model_.addURLs(std::vector<std::filesystem::path>{"/d/gone.txt"});

@@ -1,0 +1,135 @@
+#include "ui/file_table/date_cell_delegate.h"
+
+#include "ui/file_table/file_table_model.h"
+
+#include <QApplication>
+#include <QFontDatabase>
+#include <QFontMetrics>
+#include <QHash>
+#include <QPainter>
+
+namespace vellumark::file_table {
+
+namespace {
+
+constexpr int kLineSpacing = 1;
+constexpr int kVerticalPadding = 3;
+
+int horizontalMargin(const QWidget* widget) {
+    const QStyle* style = widget ? widget->style() : QApplication::style();
+    return style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, widget) + 1;
+}
+
+bool hasEvenDigits(const QFont& font) {
+    const QFontMetricsF metrics(font);
+    const qreal zero = metrics.horizontalAdvance(QLatin1Char('0'));
+    for (char digit = '1'; digit <= '9'; ++digit) {
+        if (metrics.horizontalAdvance(QLatin1Char(digit)) != zero) {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+QFont DateCellDelegate::cellFont(const QFont& base) {
+    // Painting asks for every cell; the answer depends on the font alone.
+    static QHash<QString, QFont> cache;
+    const QString key = base.key();
+    if (const auto found = cache.constFind(key); found != cache.cend()) {
+        return *found;
+    }
+    QFont font = base;
+    if (!hasEvenDigits(base)) {
+        font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+        if (base.pointSizeF() > 0) {
+            font.setPointSizeF(base.pointSizeF());
+        } else {
+            font.setPixelSize(base.pixelSize());
+        }
+    }
+    cache.insert(key, font);
+    return font;
+}
+
+int DateCellDelegate::rowHeight(const QFont& base) {
+    const QFontMetrics metrics(cellFont(base));
+    return 2 * metrics.height() + kLineSpacing + 2 * kVerticalPadding;
+}
+
+QColor DateCellDelegate::lineColor(DateCellLine::Style style, const QPalette& palette,
+                                   QPalette::ColorGroup group, bool selected) {
+    if (selected) {
+        // On the selection's background the accent would vanish: every line takes the selected text
+        // colour, and the superseded date stays dimmed and struck through.
+        QColor color = palette.color(group, QPalette::HighlightedText);
+        if (style == DateCellLine::Style::superseded) {
+            color.setAlphaF(0.7f);
+        }
+        return color;
+    }
+    switch (style) {
+        case DateCellLine::Style::primary:
+            return palette.color(group, QPalette::Text);
+        case DateCellLine::Style::superseded:
+            return palette.color(group, QPalette::PlaceholderText);
+        case DateCellLine::Style::accent:
+            return palette.color(group, QPalette::Highlight);
+    }
+    return palette.color(group, QPalette::Text);
+}
+
+void DateCellDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
+                             const QModelIndex& index) const {
+    QStyleOptionViewItem background = option;
+    initStyleOption(&background, index);
+    background.text.clear();
+    const QWidget* widget = option.widget;
+    QStyle* style = widget ? widget->style() : QApplication::style();
+    style->drawControl(QStyle::CE_ItemViewItem, &background, painter, widget);
+
+    const QList<DateCellLine> lines = dateCellLines(index.data(FileTableRole::dateCell).value<DateCell>());
+    const QFont font = cellFont(option.font);
+    const QFontMetrics metrics(font);
+    const int margin = horizontalMargin(widget);
+    const QRect area = option.rect.adjusted(margin, 0, -margin, 0);
+    const int lineHeight = metrics.height();
+    const auto count = static_cast<int>(lines.size());
+    int y = area.top() + (area.height() - (count * lineHeight + (count - 1) * kLineSpacing)) / 2;
+
+    const bool selected = option.state.testFlag(QStyle::State_Selected);
+    const QPalette::ColorGroup group = !option.state.testFlag(QStyle::State_Enabled) ? QPalette::Disabled
+                                       : option.state.testFlag(QStyle::State_Active) ? QPalette::Active
+                                                                                     : QPalette::Inactive;
+    const Qt::Alignment alignment =
+        QStyle::visualAlignment(option.direction, Qt::AlignLeading | Qt::AlignVCenter);
+
+    painter->save();
+    painter->setClipRect(option.rect);
+    for (const DateCellLine& line : lines) {
+        QFont lineFont = font;
+        lineFont.setStrikeOut(line.style == DateCellLine::Style::superseded);
+        painter->setFont(lineFont);
+        painter->setPen(lineColor(line.style, option.palette, group, selected));
+        const QRect lineRect(area.left(), y, area.width(), lineHeight);
+        painter->drawText(lineRect, static_cast<int>(alignment),
+                          metrics.elidedText(line.text, Qt::ElideRight, area.width()));
+        y += lineHeight + kLineSpacing;
+    }
+    painter->restore();
+}
+
+QSize DateCellDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const {
+    const QList<DateCellLine> lines = dateCellLines(index.data(FileTableRole::dateCell).value<DateCell>());
+    const QFontMetrics metrics(cellFont(option.font));
+    int width = 0;
+    for (const DateCellLine& line : lines) {
+        width = std::max(width, metrics.horizontalAdvance(line.text));
+    }
+    const auto count = static_cast<int>(lines.size());
+    return {width + 2 * horizontalMargin(option.widget),
+            count * metrics.height() + (count - 1) * kLineSpacing + 2 * kVerticalPadding};
+}
+
+}  // namespace vellumark::file_table

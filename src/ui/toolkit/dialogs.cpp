@@ -1,0 +1,45 @@
+#include "ui/toolkit/dialogs.h"
+
+#include <QPushButton>
+
+namespace vellumark::toolkit {
+
+std::unique_ptr<QMessageBox> makeConfirmationDialog(QWidget* parent, const ConfirmationTexts& texts) {
+    auto dialog = std::make_unique<QMessageBox>(parent);
+    dialog->setIcon(QMessageBox::Warning);
+    dialog->setWindowTitle(texts.title);
+    dialog->setText(texts.title);
+    dialog->setInformativeText(texts.message);
+    QPushButton* confirmButton = dialog->addButton(texts.confirmButton, QMessageBox::DestructiveRole);
+    confirmButton->setObjectName(QStringLiteral("confirmButton"));
+    QPushButton* cancelButton = dialog->addButton(texts.cancelButton, QMessageBox::RejectRole);
+    dialog->setDefaultButton(cancelButton);
+    dialog->setEscapeButton(cancelButton);
+    return dialog;
+}
+
+bool isConfirmed(const QMessageBox& dialog) {
+    const QAbstractButton* clicked = dialog.clickedButton();
+    return clicked != nullptr && clicked->objectName() == QLatin1String("confirmButton");
+}
+
+bool confirm(QWidget* parent, const ConfirmationTexts& texts) {
+    const std::unique_ptr<QMessageBox> dialog = makeConfirmationDialog(parent, texts);
+    dialog->exec();
+    return isConfirmed(*dialog);
+}
+
+std::unique_ptr<QMessageBox> makeAlert(QWidget* parent, const QString& title, const QString& message,
+                                       const QString& okButton) {
+    auto alert = std::make_unique<QMessageBox>(parent);
+    alert->setIcon(QMessageBox::Information);
+    alert->setWindowTitle(title);
+    alert->setText(title);
+    alert->setInformativeText(message);
+    QPushButton* ok = alert->addButton(okButton, QMessageBox::AcceptRole);
+    alert->setDefaultButton(ok);
+    alert->setEscapeButton(ok);
+    return alert;
+}
+
+}  // namespace vellumark::toolkit

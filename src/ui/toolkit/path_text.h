@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QString>
+
+#include <filesystem>
+
+namespace vellumark::toolkit {
+
+// Paths are raw bytes; these turn them into text only to show them. Bytes that are not valid in the
+// locale's encoding (UTF-8) show as replacement characters, the path itself is never altered.
+QString displayPath(const std::filesystem::path& path);
+
+// The last path component ("/home/ada/notes.txt" -> "notes.txt"); the whole path when it has none ("/").
+QString displayName(const std::filesystem::path& path);
+
+// A path as Qt's file dialogs give it, back to bytes.
+std::filesystem::path pathFromLocalFile(const QString& localFile);
+
+}  // namespace vellumark::toolkit

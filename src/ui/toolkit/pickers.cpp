@@ -1,0 +1,56 @@
+#include "ui/toolkit/pickers.h"
+
+#include <QHBoxLayout>
+#include <QPushButton>
+#include <QSignalBlocker>
+
+namespace vellumark::toolkit {
+
+PopUpPicker::PopUpPicker(const QStringList& entries, std::function<void(int)> write, QWidget* parent)
+    : QComboBox(parent), write_(std::move(write)) {
+    addItems(entries);
+    setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    // Fires for the user's choices only: showIndex() blocks it.
+    connect(this, &QComboBox::currentIndexChanged, this, [this](int index) {
+        if (index >= 0) {
+            write_(index);
+        }
+    });
+}
+
+void PopUpPicker::showIndex(int index) {
+    const QSignalBlocker blocker(this);
+    setCurrentIndex(index);
+}
+
+SegmentedPicker::SegmentedPicker(const QStringList& entries, std::function<void(int)> write, QWidget* parent)
+    : QWidget(parent), group_(new QButtonGroup(this)), write_(std::move(write)) {
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    group_->setExclusive(true);
+    for (int i = 0; i < entries.size(); ++i) {
+        auto* button = new QPushButton(entries[i], this);
+        button->setCheckable(true);
+        button->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+        group_->addButton(button, i);
+        layout->addWidget(button);
+    }
+    // idClicked comes from the user only (a click or the space bar), never from showIndex().
+    connect(group_, &QButtonGroup::idClicked, this, [this](int index) {
+        if (index != current_) {
+            current_ = index;
+            write_(index);
+        }
+    });
+}
+
+void SegmentedPicker::showIndex(int index) {
+    current_ = index;
+    if (QAbstractButton* button = group_->button(index)) {
+        const QSignalBlocker blocker(group_);
+        button->setChecked(true);
+    }
+}
+
+}  // namespace vellumark::toolkit

@@ -1,0 +1,335 @@
+#include "app_model/app_model.h"
+#include "model/planner.h"
+#include "test_support.h"
+#include "ui/file_table/date_cell.h"
+#include "ui/file_table/date_text.h"
+#include "ui/file_table/file_table_model.h"
+#include "ui/file_table/file_table_view.h"
+
+#include <QAbstractItemModelTester>
+#include <QHeaderView>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace vellumark::file_table {
+
+void PrintTo(const DateCellLine& line, std::ostream* out) {
+    *out << line.text.toStdString() << " (" << static_cast<int>(line.style) << ")";
+}
+
+namespace {
+
+constexpr std::int64_t kHour = 3'600;
+const Date kNow = Date::fromParts(1'700'000'000);
+const Date kCreated = Date::fromParts(1'600'000'000, 400'000'000);
+const Date kModified = Date::fromParts(1'650'000'000, 900'000'000);
+
+class FileTableTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        files_.addFolder("/data/Album", kCreated, kModified);
+        files_.addFile("/data/notes.txt", kCreated, kModified);
+        files_.addFile("/data/wiped.txt", removedDateMarker(), removedDateMarker());
+        files_.addUnreadable("/data/unreadable.bin");
+        files_.addFile("/data/later.txt", kModified, kModified);
+        writes_ = model_.objectWillChange().subscribe([this] { ++notifications_; });
+    }
+
+    void addAll() {
+        const std::vector<std::filesystem::path> urls{"/data/Album", "/data/notes.txt", "/data/wiped.txt",
+                                                      "/data/unreadable.bin", "/data/later.txt"};
+        model_.addURLs(urls);
+    }
+
+    void setConfig(const std::function<void(ActionConfig&)>& change) { model_.editConfig(change); }
+
+    DateCell cell(FileTableView& view, int row, int column) {
+        return view.tableModel().index(row, column).data(FileTableRole::dateCell).value<DateCell>();
+    }
+
+    // Shows the view at a size that fits all columns at their ideal widths and draws it.
+    void show(FileTableView& view) {
+        view.resize(620, 400);
+        view.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+    }
+
+    void click(FileTableView& view, int row, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        QTableView& table = view.table();
+        const QRect rect = table.visualRect(table.model()->index(row, nameColumn));
+        QTest::mouseClick(table.viewport(), Qt::LeftButton, modifiers, rect.center());
+    }
+
+    testing::InMemoryFileAccess files_;
+    testing::ScriptedOpenPanel addPanel_;
+    AppModel model_{files_, addPanel_, [] { return kNow; }};
+    ChangePublisher::Subscription writes_;
+    int notifications_ = 0;
+};
+
+TEST_F(FileTableTest, AdapterKeepsQtsModelRulesThroughAddsEditsAndRemovals) {
+    FileTableView view(model_);
+    QAbstractItemModelTester tester(&view.tableModel(),
+                                    QAbstractItemModelTester::FailureReportingMode::Fatal);
+    addAll();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(view.tableModel().rowCount(), 5);
+
+    setConfig([](ActionConfig& config) { config.kind = DateActionKind::removeDates; });
+    QCoreApplication::processEvents();
+    model_.setSelection({model_.items()[1].id(), model_.items()[3].id()});
+    model_.removeSelected();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(view.tableModel().rowCount(), 3);
+
+    model_.removeAll();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(view.tableModel().rowCount(), 0);
+}
+
+TEST_F(FileTableTest, ColumnsHaveTheirHeadersWidthsAndNoSorting) {
+    FileTableView view(model_);
+    addAll();
+    show(view);
+    const QAbstractItemModel& model = view.tableModel();
+    EXPECT_EQ(model.headerData(nameColumn, Qt::Horizontal).toString(), QStringLiteral("Name"));
+    EXPECT_EQ(model.headerData(creationColumn, Qt::Horizontal).toString(), QStringLiteral("Creation"));
+    EXPECT_EQ(model.headerData(modificationColumn, Qt::Horizontal).toString(),
+              QStringLiteral("Modification"));
+
+    QHeaderView& header = *view.table().horizontalHeader();
+    view.resize(300, 400);  // narrower than the minimums: every column at its minimum
+    QCoreApplication::processEvents();
+    EXPECT_EQ(header.sectionSize(nameColumn), 140);
+    EXPECT_EQ(header.sectionSize(creationColumn), 150);
+    EXPECT_EQ(header.sectionSize(modificationColumn), 150);
+
+    view.resize(900, 400);  // wider than the ideals: the dates keep theirs, the names take the rest
+    QCoreApplication::processEvents();
+    EXPECT_GT(header.sectionSize(nameColumn), 200);
+    EXPECT_EQ(header.sectionSize(creationColumn), 190);
+    EXPECT_EQ(header.sectionSize(modificationColumn), 190);
+
+    header.resizeSection(creationColumn, 60);  // the user drags below the minimum
+    EXPECT_EQ(header.sectionSize(creationColumn), 150);
+
+    EXPECT_FALSE(view.table().isSortingEnabled());
+    EXPECT_FALSE(header.sectionsClickable());
+    EXPECT_EQ(view.table().contextMenuPolicy(), Qt::NoContextMenu);
+    EXPECT_EQ(view.table().editTriggers(), QAbstractItemView::NoEditTriggers);
+}
+
+TEST_F(FileTableTest, NameCellShowsIconNameAndFullPath) {
+    FileTableView view(model_);
+    addAll();
+    QCoreApplication::processEvents();
+    const QAbstractItemModel& model = view.tableModel();
+    const QModelIndex folder = model.index(0, nameColumn);
+    const QModelIndex file = model.index(1, nameColumn);
+    EXPECT_EQ(folder.data(Qt::DisplayRole).toString(), QStringLiteral("Album"));
+    EXPECT_EQ(folder.data(Qt::ToolTipRole).toString(), QStringLiteral("/data/Album"));
+    EXPECT_EQ(folder.data(Qt::DecorationRole).value<QIcon>().name(), QStringLiteral("folder"));
+    EXPECT_EQ(file.data(Qt::DisplayRole).toString(), QStringLiteral("notes.txt"));
+    EXPECT_EQ(file.data(Qt::ToolTipRole).toString(), QStringLiteral("/data/notes.txt"));
+    EXPECT_EQ(file.data(Qt::DecorationRole).value<QIcon>().name(), QStringLiteral("doc"));
+}
+
+TEST_F(FileTableTest, DateCellsTellChangedFromUnchanged) {
+    FileTableView view(model_);
+    addAll();
+    // Shift both dates of every item by one hour; auto-correction is on by default.
+    setConfig([](ActionConfig& config) {
+        config.kind = DateActionKind::shift;
+        config.shiftHours = 1;
+    });
+    QCoreApplication::processEvents();
+
+    const DateCell shifted = cell(view, 1, creationColumn);
+    EXPECT_TRUE(shifted.changed());
+    EXPECT_EQ(shifted.current(), kCreated);
+    EXPECT_EQ(shifted.newDate(), kCreated.addingSeconds(kHour));
+    EXPECT_EQ(dateCellLines(shifted),
+              QList<DateCellLine>({{dateText(kCreated), DateCellLine::Style::superseded},
+                                   {dateText(kCreated.addingSeconds(kHour)), DateCellLine::Style::accent}}));
+
+    const DateCell absent = cell(view, 3, modificationColumn);  // unreadable: both dates absent
+    EXPECT_FALSE(absent.changed());
+    EXPECT_EQ(dateCellLines(absent), QList<DateCellLine>({{"-----", DateCellLine::Style::primary}}));
+
+    // A new date equal to the current one to the second (another fraction) is no change.
+    setConfig([](ActionConfig& config) {
+        config.kind = DateActionKind::setSpecific;
+        config.fields = DateFieldSelection::creation;
+        config.specificDate = Date::fromParts(1'600'000'000, 0);
+    });
+    QCoreApplication::processEvents();
+    const DateCell sameSecond = cell(view, 1, creationColumn);
+    EXPECT_FALSE(sameSecond.changed());
+    EXPECT_EQ(dateCellLines(sameSecond),
+              QList<DateCellLine>({{dateText(kCreated), DateCellLine::Style::primary}}));
+    const DateCell untouched = cell(view, 1, modificationColumn);
+    EXPECT_FALSE(untouched.changed());
+}
+
+TEST_F(FileTableTest, RemovedAndAbsentDatesReadAsDashes) {
+    FileTableView view(model_);
+    addAll();
+    setConfig([](ActionConfig& config) { config.kind = DateActionKind::removeDates; });
+    QCoreApplication::processEvents();
+    // Removing: the current date struck through above "-----".
+    EXPECT_EQ(dateCellLines(cell(view, 1, creationColumn)),
+              QList<DateCellLine>({{dateText(kCreated), DateCellLine::Style::superseded},
+                                   {"-----", DateCellLine::Style::accent}}));
+    // Already removed: one line "-----", nothing to change.
+    EXPECT_EQ(dateCellLines(cell(view, 2, modificationColumn)),
+              QList<DateCellLine>({{"-----", DateCellLine::Style::primary}}));
+
+    // A real date over a removed one: "-----" struck through above it.
+    setConfig([](ActionConfig& config) {
+        config.kind = DateActionKind::setSpecific;
+        config.specificDate = kModified;
+    });
+    QCoreApplication::processEvents();
+    EXPECT_EQ(dateCellLines(cell(view, 2, creationColumn)),
+              QList<DateCellLine>({{"-----", DateCellLine::Style::superseded},
+                                   {dateText(kModified), DateCellLine::Style::accent}}));
+
+    // Lifting from no source: the new date is absent, which still counts as a change.
+    setConfig([](ActionConfig& config) { config.kind = DateActionKind::liftFromFile; });
+    QCoreApplication::processEvents();
+    EXPECT_EQ(dateCellLines(cell(view, 1, modificationColumn)),
+              QList<DateCellLine>({{dateText(kModified), DateCellLine::Style::superseded},
+                                   {"-----", DateCellLine::Style::accent}}));
+}
+
+// How many pixels of `rect` in the view's drawing are close to `color`.
+int pixelsNear(const QImage& image, const QRect& rect, const QColor& color) {
+    int count = 0;
+    for (int y = rect.top(); y <= rect.bottom(); ++y) {
+        for (int x = rect.left(); x <= rect.right(); ++x) {
+            const QColor pixel = image.pixelColor(x, y);
+            count += std::abs(pixel.red() - color.red()) + std::abs(pixel.green() - color.green()) +
+                         std::abs(pixel.blue() - color.blue()) <
+                     40;
+        }
+    }
+    return count;
+}
+
+TEST_F(FileTableTest, ChangedCellsArePaintedInTheAccentColour) {
+    FileTableView view(model_);
+    addAll();
+    setConfig([](ActionConfig& config) {
+        config.kind = DateActionKind::setSpecific;
+        config.fields = DateFieldSelection::creation;
+        config.specificDate = kModified;
+    });
+    show(view);
+    QTableView& table = view.table();
+    const QImage image = table.viewport()->grab().toImage();
+    const QColor accent = table.palette().color(QPalette::Active, QPalette::Highlight);
+    const QRect changed = table.visualRect(table.model()->index(1, creationColumn));
+    const QRect unchanged = table.visualRect(table.model()->index(1, modificationColumn));
+    EXPECT_GT(pixelsNear(image, changed, accent), 10);
+    EXPECT_EQ(pixelsNear(image, unchanged, accent), 0);
+}
+
+TEST_F(FileTableTest, AnEditRepaintsCellsWithoutReplacingRows) {
+    FileTableView view(model_);
+    addAll();
+    QCoreApplication::processEvents();
+    QAbstractItemModel& model = view.tableModel();
+    QSignalSpy resets(&model, &QAbstractItemModel::modelReset);
+    QSignalSpy inserts(&model, &QAbstractItemModel::rowsInserted);
+    QSignalSpy changes(&model, &QAbstractItemModel::dataChanged);
+
+    for (int hours = 1; hours <= 3; ++hours) {
+        setConfig([hours](ActionConfig& config) {
+            config.kind = DateActionKind::shift;
+            config.shiftHours = hours;
+        });
+    }
+    QCoreApplication::processEvents();
+    EXPECT_EQ(resets.count(), 0);
+    EXPECT_EQ(inserts.count(), 0);
+    EXPECT_EQ(changes.count(), 1);
+    EXPECT_EQ(cell(view, 0, modificationColumn).newDate(), kModified.addingSeconds(3 * kHour));
+}
+
+TEST_F(FileTableTest, EachUserSelectionChangeWritesTheWholeSelectionOnce) {
+    FileTableView view(model_);
+    addAll();
+    show(view);
+    const std::vector<FileItem>& items = model_.items();
+    notifications_ = 0;
+
+    click(view, 1);
+    EXPECT_EQ(notifications_, 1);
+    EXPECT_EQ(model_.selection(), Selection({items[1].id()}));
+
+    click(view, 3, Qt::ControlModifier);
+    EXPECT_EQ(notifications_, 2);
+    EXPECT_EQ(model_.selection(), Selection({items[1].id(), items[3].id()}));
+
+    // Shift extends from the last click; whatever the table shows selected is what is written.
+    click(view, 4, Qt::ShiftModifier);
+    EXPECT_EQ(notifications_, 3);
+    Selection shown;
+    for (const QModelIndex& row : view.table().selectionModel()->selectedRows()) {
+        shown.insert(items[static_cast<std::size_t>(row.row())].id());
+    }
+    EXPECT_EQ(shown.size(), 3u);
+    EXPECT_EQ(model_.selection(), shown);
+
+    QTest::keyClick(&view.table(), Qt::Key_A, Qt::ControlModifier);
+    EXPECT_EQ(notifications_, 4);
+    EXPECT_EQ(model_.selection().size(), 5u);
+
+    // The refreshes those writes scheduled write nothing back.
+    QCoreApplication::processEvents();
+    EXPECT_EQ(notifications_, 4);
+}
+
+TEST_F(FileTableTest, RefreshShowsTheModelsSelectionWithoutWritingIt) {
+    FileTableView view(model_);
+    addAll();
+    show(view);
+    const std::vector<FileItem>& items = model_.items();
+    notifications_ = 0;
+
+    model_.setSelection({items[0].id(), items[2].id()});
+    QCoreApplication::processEvents();
+    EXPECT_EQ(notifications_, 1);
+    QItemSelectionModel& shown = *view.table().selectionModel();
+    EXPECT_EQ(shown.selectedRows().size(), 2);
+    EXPECT_TRUE(shown.isRowSelected(0));
+    EXPECT_TRUE(shown.isRowSelected(2));
+
+    // Removing the selected rows: two writes by the model, none by the table.
+    QSignalSpy resets(&view.tableModel(), &QAbstractItemModel::modelReset);
+    model_.removeSelected();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(notifications_, 3);
+    EXPECT_EQ(resets.count(), 0);
+    EXPECT_EQ(view.tableModel().rowCount(), 3);
+    EXPECT_FALSE(shown.hasSelection());
+    EXPECT_EQ(view.tableModel().index(0, nameColumn).data().toString(), QStringLiteral("notes.txt"));
+}
+
+TEST_F(FileTableTest, RowsStaleUntilTheRefreshShowNothingRatherThanAnotherItem) {
+    FileTableView view(model_);
+    addAll();
+    QCoreApplication::processEvents();
+    model_.removeAll();
+    // The refresh has not run yet: the table still has five rows, the model none.
+    EXPECT_EQ(view.tableModel().rowCount(), 5);
+    EXPECT_FALSE(view.tableModel().index(0, nameColumn).data().isValid());
+    EXPECT_FALSE(view.tableModel().index(0, creationColumn).data(FileTableRole::dateCell).isValid());
+    QCoreApplication::processEvents();
+    EXPECT_EQ(view.tableModel().rowCount(), 0);
+}
+
+}  // namespace
+}  // namespace vellumark::file_table

@@ -1,0 +1,54 @@
+#include "ui/toolkit/model_observer.h"
+
+#include "app_model/app_model.h"
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace vellumark::toolkit {
+namespace {
+
+class ModelObserverTest : public ::testing::Test {
+protected:
+    testing::InMemoryFileAccess files_;
+    testing::ScriptedOpenPanel addPanel_;
+    AppModel model_{files_, addPanel_, [] { return Date::fromParts(1'700'000'000); }};
+};
+
+TEST_F(ModelObserverTest, AThousandWritesMakeOneRefreshOnTheNextPass) {
+    int refreshes = 0;
+    std::int64_t seen = -1;
+    ModelObserver observer(model_, [&] {
+        ++refreshes;
+        seen = model_.config().shiftDays;
+    });
+    for (int i = 1; i <= 1000; ++i) {
+        model_.editConfig([i](ActionConfig& config) { config.shiftDays = i; });
+    }
+    EXPECT_EQ(refreshes, 0);
+    EXPECT_TRUE(observer.isRefreshPending());
+
+    QCoreApplication::processEvents();
+    EXPECT_EQ(refreshes, 1);
+    EXPECT_EQ(seen, 1000);
+
+    model_.setSelection({});
+    QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(refreshes, 2);
+}
+
+TEST_F(ModelObserverTest, AnObserverGoneBeforeItsPassRefreshesNothing) {
+    int refreshes = 0;
+    auto observer = std::make_unique<ModelObserver>(model_, [&] { ++refreshes; });
+    model_.setSelection({});
+    observer.reset();
+    model_.setSelection({});
+    QCoreApplication::processEvents();
+    EXPECT_EQ(refreshes, 0);
+}
+
+}  // namespace
+}  // namespace vellumark::toolkit
