@@ -7,16 +7,19 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <mutex>
+#include <string_view>
 #include <sys/stat.h>
 #include <sys/statfs.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 #include <unordered_map>
+#include <unordered_set>
 
 namespace vellumark {
 
@@ -48,30 +51,34 @@ struct Volume {
     std::string typeName;
     CreationStore creation = CreationStore::none;
     std::int64_t granularity = kSecond;  // how finely dates are kept, in nanoseconds
+    // A file system in the kernel, which keeps any date within its range that utimensat accepts: the
+    // kernel itself sets it, only rounded to the granularity.
+    bool keepsWhatItAccepts = false;
 };
 
 struct FileSystemType {
     std::uint32_t magic;
     const char* name;
     std::int64_t granularity;
+    bool keepsWhatItAccepts = false;
 };
 
 // File systems not listed here are given one second of leeway when a written date is read back. So is
 // ext4, whose volumes with small inodes (and those made as ext2 or ext3) keep whole seconds only.
 constexpr FileSystemType kFileSystemTypes[] = {
-    {0xEF53, "ext4", kSecond},
-    {0x58465342, "xfs", kNanosecond},
-    {0x9123683E, "btrfs", kNanosecond},
-    {0x01021994, "tmpfs", kNanosecond},
-    {0x858458F6, "ramfs", kNanosecond},
-    {0xF2F52010, "f2fs", kNanosecond},
-    {0xCA451A4E, "bcachefs", kNanosecond},
+    {0xEF53, "ext4", kSecond, true},
+    {0x58465342, "xfs", kNanosecond, true},
+    {0x9123683E, "btrfs", kNanosecond, true},
+    {0x01021994, "tmpfs", kNanosecond, true},
+    {0x858458F6, "ramfs", kNanosecond, true},
+    {0xF2F52010, "f2fs", kNanosecond, true},
+    {0xCA451A4E, "bcachefs", kNanosecond, true},
     {0x2FC12FC1, "zfs", kNanosecond},
     {0x794C7630, "overlay", kNanosecond},
     {0x3153464A, "jfs", kSecond},
     {0x52654973, "reiserfs", kSecond},
-    {0x4D44, "vfat", 2 * kSecond},
-    {0x2011BAB0, "exfat", 10'000'000},
+    {0x4D44, "vfat", 2 * kSecond, true},
+    {0x2011BAB0, "exfat", 10'000'000, true},
     {0x5346544E, "ntfs", 100},
     {0x7366746E, "ntfs3", 100},
     {0x4244, "hfs", kSecond},
@@ -89,7 +96,7 @@ constexpr FileSystemType kFileSystemTypes[] = {
 Volume volumeOfType(std::uint32_t magic) {
     for (const FileSystemType& type : kFileSystemTypes) {
         if (type.magic == magic) {
-            return {type.name, CreationStore::none, type.granularity};
+            return {type.name, CreationStore::none, type.granularity, type.keepsWhatItAccepts};
         }
     }
     char name[32];
@@ -342,6 +349,22 @@ bool isWithinEveryRange(Date date) {
     return date >= Date::fromParts(315'619'200) && date <= Date::fromParts(2'147'397'247);
 }
 
+// The folder part of a path, without the separator: "" for a bare name.
+std::string_view folderOf(const std::filesystem::path& path) {
+    const std::string_view text(path.native());
+    const std::size_t separator = text.rfind('/');
+    return separator == std::string_view::npos ? std::string_view() : text.substr(0, separator);
+}
+
+bool isMountPoint(const struct statx& item) {
+    return (item.stx_attributes_mask & item.stx_attributes & STATX_ATTR_MOUNT_ROOT) != 0;
+}
+
+// Whether the kernel says the item is not a mount point (it says nothing before Linux 5.8).
+bool isKnownNotMountPoint(const struct statx& item) {
+    return (item.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT) != 0 && !isMountPoint(item);
+}
+
 }  // namespace
 
 class LinuxFileAccess::Volumes {
@@ -359,6 +382,29 @@ public:
             known_.emplace(key, volume);
         }
         return volume;
+    }
+
+    // Folders whose items were just seen keeping what they were given, on a volume that keeps whatever it
+    // accepts: for a short while, a date written there within every range needs no reading back. A folder
+    // where a mount point was seen is never among them, as its items may lie on another volume.
+    bool keepsWhatItAccepts(std::string_view folder) {
+        const std::lock_guard lock(mutex_);
+        return folder == keepingFolder_ && std::chrono::steady_clock::now() < keepingUntil_;
+    }
+    void noteKept(std::string_view folder) {
+        const std::lock_guard lock(mutex_);
+        if (!foldersWithMountPoints_.contains(std::string(folder))) {
+            keepingFolder_ = folder;
+            keepingUntil_ = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+        }
+    }
+    void noteMountPoint(std::string_view folder) {
+        const std::lock_guard lock(mutex_);
+        foldersWithMountPoints_.emplace(folder);
+        if (folder == keepingFolder_) {
+            keepingFolder_.clear();
+            keepingUntil_ = {};
+        }
     }
 
 private:
@@ -409,26 +455,40 @@ private:
 
     std::mutex mutex_;
     std::unordered_map<Key, Volume, KeyHash> known_;
+    std::string keepingFolder_;
+    std::chrono::steady_clock::time_point keepingUntil_;
+    std::unordered_set<std::string> foldersWithMountPoints_;
 };
 
 namespace {
 
 // A modification date within every range is written before anything is read, so that a write costs one
-// utimensat and one statx; only reading it back tells which file system it was.
+// utimensat and one statx; only reading it back tells which file system it was. In a folder where such
+// a date was just seen kept on a volume that keeps whatever it accepts, utimensat succeeding is enough.
 std::optional<std::string> writeModificationFirst(const ItemLocation& at, LinuxFileAccess::Volumes& volumes,
-                                                  Date date) {
+                                                  std::string_view folder, Date date) {
+    const bool keeps = volumes.keepsWhatItAccepts(folder);
     struct statx item {};
     if (!writeModification(at, date)) {
         const int error = errno;
         const bool known = ::statx(at.folder(), at.name(), kOwnItem, kItemMask, &item) == 0;
         return failureText(error, known ? &item : nullptr);
     }
+    if (keeps) {
+        return std::nullopt;
+    }
     if (::statx(at.folder(), at.name(), kOwnItem, kItemMask, &item) != 0) {
         return "its dates could not be read back after writing (" + failureText(errno) + ")";
+    }
+    if (isMountPoint(item)) {
+        volumes.noteMountPoint(folder);
     }
     const Volume volume = volumes.of(at, item);
     DateAttributes kept = readDates(at, item, volume);
     if (keptWithin(kept.modificationDate, date, volume.granularity)) {
+        if (volume.keepsWhatItAccepts && isKnownNotMountPoint(item)) {
+            volumes.noteKept(folder);
+        }
         return std::nullopt;
     }
     // ntfs-3g ignores utimensat on an item whose times were set through its attributes while it still
@@ -472,6 +532,9 @@ std::optional<DateAttributes> LinuxFileAccess::attributes(const std::filesystem:
     if (!at.isValid() || ::statx(at.folder(), at.name(), kOwnItem, kItemMask, &item) != 0) {
         return std::nullopt;
     }
+    if (isMountPoint(item)) {
+        volumes_->noteMountPoint(folderOf(path));
+    }
     return readDates(at, item, volumes_->of(at, item));
 }
 
@@ -491,6 +554,9 @@ ItemInfo LinuxFileAccess::inspect(const std::filesystem::path& path) const {
         info.existence = {true, S_ISDIR(target.stx_mode)};
     } else {
         info.existence = {true, S_ISDIR(item.stx_mode)};
+    }
+    if (isMountPoint(item)) {
+        volumes_->noteMountPoint(folderOf(path));
     }
     info.dates = readDates(at, item, volumes_->of(at, item));
     return info;
@@ -514,7 +580,7 @@ std::optional<std::string> LinuxFileAccess::setAttributes(const std::filesystem:
         return failureText(at.error());
     }
     if (!creation && isWithinEveryRange(*modification)) {
-        return writeModificationFirst(at, *volumes_, *modification);
+        return writeModificationFirst(at, *volumes_, folderOf(path), *modification);
     }
 
     struct statx item {};

@@ -10,7 +10,8 @@ namespace vellumark {
 // birth time where the file system reports one, and the extended attributes of NTFS (ntfs-3g) and SMB
 // mounts where it can also be written. Elsewhere writing a creation date fails with a plain reason.
 //
-// What kind of file system each mount is gets learnt once and kept for the life of the instance.
+// What kind of file system each mount is gets learnt once and kept for the life of the instance; which
+// folder was just seen keeping a written date is kept for a moment, to spare reading back the next ones.
 class LinuxFileAccess final : public FileAccess {
 public:
     LinuxFileAccess();

@@ -1,5 +1,6 @@
 #include "app_model/linux_file_access.h"
 
+#include "app_model/app_model.h"
 #include "real_file_system.h"
 
 #include <gtest/gtest.h>
@@ -200,6 +201,56 @@ TEST(LinuxFileAccess, ReportsAnImmutableItemAsLocked) {
                   "the item is locked against changes (immutable)");
     }
     EXPECT_EQ(modificationOf(root / "file"), before);
+}
+
+class NoPanel final : public OpenPanel {
+public:
+    std::optional<std::vector<std::filesystem::path>> runModal(const OpenPanelOptions&) override {
+        return std::nullopt;
+    }
+};
+
+// Three changed items of which the second cannot be written: the others are, and the one failure reads
+// as the whole sentence the user sees.
+TEST(LinuxFileAccess, AnApplyRunReportsTheLockedItemInPlainWords) {
+    VELLUMARK_REQUIRE_ENVIRONMENT(isRoot(), "making a file immutable needs root");
+    TemporaryFolder root;
+    const Date before = utc(2000, 1, 1);
+    for (const char* name : {"a.txt", "b.txt", "c.txt"}) {
+        writeFile(root / name);
+        setModification(root / name, before);
+    }
+    const std::string locked = (root / "b.txt").native();
+    VELLUMARK_REQUIRE_ENVIRONMENT(runProgram({"chattr", "+i", locked}) == 0,
+                                  "chattr +i is not supported on the temporary folder's file system");
+    struct Unlock {
+        std::string path;
+        ~Unlock() { runProgram({"chattr", "-i", path}); }
+    } unlock{locked};
+
+    LinuxFileAccess files;
+    NoPanel panel;
+    AppModel model(files, panel);
+    const std::vector<std::filesystem::path> urls = {root / "a.txt", root / "b.txt", root / "c.txt"};
+    model.addURLs(urls);
+    model.editConfig([](ActionConfig& config) {
+        config.kind = DateActionKind::shift;
+        config.fields = DateFieldSelection::modification;
+        config.shiftDays = 1;
+        config.correctInconsistencies = false;
+    });
+    model.applyChanges();
+
+    ASSERT_TRUE(model.lastResult());
+    EXPECT_EQ(model.lastResult()->succeeded, 2);
+    EXPECT_EQ(model.lastResult()->failed, 1);
+    EXPECT_EQ(
+        model.lastResult()->errors,
+        std::vector<std::string>{
+            "Could not change dates for \u201cb.txt\u201d: the item is locked against changes (immutable)"});
+    EXPECT_EQ(modificationOf(root / "a.txt"), before.addingSeconds(86'400));
+    EXPECT_EQ(modificationOf(root / "b.txt"), before);
+    EXPECT_EQ(modificationOf(root / "c.txt"), before.addingSeconds(86'400));
 }
 
 TEST(LinuxFileAccess, ReportsAReadOnlyVolume) {

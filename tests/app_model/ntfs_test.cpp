@@ -161,5 +161,20 @@ TEST_F(NtfsVolume, RefusesDatesTheVolumeCannotHoldTouchingNothing) {
     EXPECT_EQ(after.modificationDate, before.modificationDate);
 }
 
+// Beside ordinary files the mount point is an item like the others, but on a volume that may ignore
+// utimensat (ntfs-3g does after its time attributes were written): what counts is what it kept.
+TEST_F(NtfsVolume, AMountPointAmongOrdinaryFilesIsWrittenLikeAnyOther) {
+    writeFile(folder_ / "ordinary.txt");
+    LinuxFileAccess files;
+    EXPECT_TRUE(files.inspect(volume_).existence.isDirectory);  // as when the folder was listed
+    ASSERT_EQ(files.setAttributes(volume_, {utc(1999, 1, 1), utc(1999, 1, 2)}), std::nullopt);
+
+    const Date date = utc(2015, 5, 5, 5, 5, 5);
+    EXPECT_EQ(files.setAttributes(folder_ / "ordinary.txt", {std::nullopt, date}), std::nullopt);
+    EXPECT_EQ(files.setAttributes(volume_, {std::nullopt, date}), std::nullopt);
+    EXPECT_EQ(files.attributes(volume_)->modificationDate, date);
+    EXPECT_EQ(files.attributes(volume_)->creationDate, utc(1999, 1, 1));
+}
+
 }  // namespace
 }  // namespace vellumark
