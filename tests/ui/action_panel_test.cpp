@@ -1,4 +1,5 @@
 #include "app_model/app_model.h"
+#include "app_model/linux_file_access.h"
 #include "model/planner.h"
 #include "test_support.h"
 #include "ui/action_panel/action_panel_view.h"
@@ -8,6 +9,7 @@
 #include "ui/file_table/file_table_view.h"
 #include "ui/toolkit/date_picker.h"
 #include "ui/toolkit/elided_label.h"
+#include "ui/toolkit/path_text.h"
 #include "ui/toolkit/pickers.h"
 #include "ui/toolkit/stepper.h"
 #include "ui/toolkit/toggle.h"
@@ -15,9 +17,13 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
 
 namespace vellumark::action_panel {
 namespace {
@@ -280,6 +286,31 @@ TEST_F(ActionPanelTest, EveryEditShowsInTheTableAtOnce) {
 
     // Neither view's refresh wrote anything back: one notification per edit above, and the add.
     EXPECT_EQ(notifications_, 1 + 4);
+}
+
+TEST(ActionPanelRealFilesTest, AFolderCanBeTheLiftSource) {
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    const std::filesystem::path source = toolkit::pathFromLocalFile(folder.path()) / "Scans";
+    std::filesystem::create_directory(source);
+    const timespec times[2] = {{1'500'000'000, 0}, {1'500'000'000, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, source.c_str(), times, 0), 0);
+
+    LinuxFileAccess files;
+    testing::ScriptedOpenPanel addPanel;
+    testing::ScriptedOpenPanel sourcePanel;
+    AppModel model(files, addPanel);
+    ActionPanelView panel(model, sourcePanel);
+    model.editConfig([](ActionConfig& config) { config.kind = DateActionKind::liftFromFile; });
+    sourcePanel.willAnswer(std::vector<std::filesystem::path>{source});
+    panel.chooseSourceFile();
+    QCoreApplication::processEvents();
+
+    EXPECT_EQ(panel.findChild<toolkit::ElidedLabel*>("sourceName")->text(), QStringLiteral("Scans"));
+    EXPECT_EQ(panel.findChild<QLabel*>("sourceModification")->text(),
+              file_table::dateText(Date::fromParts(1'500'000'000)));
+    // Where the file system keeps no birth time the creation row reads "-----"; else it shows one.
+    EXPECT_FALSE(panel.findChild<QLabel*>("sourceCreation")->text().isEmpty());
 }
 
 }  // namespace

@@ -1,17 +1,29 @@
 #include "app_model/app_model.h"
+#include "app_model/linux_file_access.h"
 #include "model/planner.h"
 #include "test_support.h"
 #include "ui/file_table/date_cell.h"
 #include "ui/file_table/date_text.h"
 #include "ui/file_table/file_table_model.h"
 #include "ui/file_table/file_table_view.h"
+#include "ui/toolkit/drop_destination.h"
+#include "ui/toolkit/path_text.h"
 
 #include <QAbstractItemModelTester>
+#include <QDropEvent>
 #include <QHeaderView>
+#include <QMimeData>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QUrl>
 
 #include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <fstream>
+#include <memory>
+#include <sys/stat.h>
 
 namespace vellumark::file_table {
 
@@ -329,6 +341,44 @@ TEST_F(FileTableTest, RowsStaleUntilTheRefreshShowNothingRatherThanAnotherItem) 
     EXPECT_FALSE(view.tableModel().index(0, creationColumn).data(FileTableRole::dateCell).isValid());
     QCoreApplication::processEvents();
     EXPECT_EQ(view.tableModel().rowCount(), 0);
+}
+
+TEST(FileTableRealFilesTest, ADroppedNameThatIsNotUtf8ArrivesIntactAndIsShown) {
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    const std::filesystem::path base = toolkit::pathFromLocalFile(folder.path());
+    const std::filesystem::path latin1 = base / "caf\xE9.txt";  // "café" in Latin-1: not UTF-8
+    { std::ofstream(latin1) << "x"; }
+    // QTemporaryDir cannot remove a name that its QString cannot hold.
+    const std::unique_ptr<const std::filesystem::path, void (*)(const std::filesystem::path*)> removal(
+        &latin1, [](const std::filesystem::path* path) { std::filesystem::remove(*path); });
+    const timespec times[2] = {{1'600'000'000, 0}, {1'600'000'000, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, latin1.c_str(), times, 0), 0);
+
+    LinuxFileAccess files;
+    testing::ScriptedOpenPanel addPanel;
+    AppModel model(files, addPanel);
+    FileTableView view(model);
+    toolkit::DropDestination drop(
+        view, [](bool) {}, [&](std::vector<std::filesystem::path> urls) { model.addURLs(urls); });
+
+    QMimeData data;
+    data.setData("text/uri-list", QByteArray("file://") + QUrl::toPercentEncoding(folder.path(), "/") +
+                                      QByteArray("/caf%E9.txt\r\n"));
+    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&view, &enter);
+    QDropEvent event(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&view, &event);
+    QCoreApplication::processEvents();
+
+    ASSERT_EQ(model.items().size(), 1u);
+    EXPECT_EQ(model.items()[0].url(), latin1);
+    EXPECT_EQ(model.items()[0].modificationDate, Date::fromParts(1'600'000'000));
+    const QString shownName = view.tableModel().index(0, nameColumn).data().toString();
+    EXPECT_TRUE(shownName.startsWith("caf"));
+    EXPECT_TRUE(shownName.endsWith(".txt"));
+    EXPECT_EQ(dateCellLines(*view.tableModel().dateCell(0, modificationColumn)).front().text,
+              dateText(Date::fromParts(1'600'000'000)));
 }
 
 }  // namespace

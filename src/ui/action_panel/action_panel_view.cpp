@@ -2,6 +2,7 @@
 
 #include "model/action_vocabulary.h"
 #include "ui/file_table/date_text.h"
+#include "ui/toolkit/commands.h"
 #include "ui/toolkit/date_picker.h"
 #include "ui/toolkit/elided_label.h"
 #include "ui/toolkit/model_observer.h"
@@ -105,33 +106,28 @@ QGroupBox* ActionPanelView::makeSettingsSection() {
     auto* section = new QGroupBox(tr("Settings"));
     section->setObjectName(QStringLiteral("settingsSection"));
     auto* layout = new QVBoxLayout(section);
-    const auto page = [](DateActionKind kind) {
-        return static_cast<std::size_t>(toolkit::indexOfCase(kind));
+    struct Page {
+        DateActionKind kind;
+        const char* name;
+        QWidget* settings;
     };
-    settingsPages_[page(DateActionKind::setSpecific)] = makeSpecificDateSettings();
-    settingsPages_[page(DateActionKind::shift)] = makeShiftSettings();
-    settingsPages_[page(DateActionKind::copyCreationToModification)] =
-        makeExplanation(tr("Each file's modification date will be set to its own creation date."));
-    settingsPages_[page(DateActionKind::copyModificationToCreation)] =
-        makeExplanation(tr("Each file's creation date will be set to its own modification date."));
-    settingsPages_[page(DateActionKind::liftFromFile)] = makeLiftSettings();
-    // There is no file browser here that shows removed dates as "-----"; the table does.
-    settingsPages_[page(DateActionKind::removeDates)] =
-        makeExplanation(tr("The selected dates will be removed and shown as “-----”."));
-    for (const DateActionKind kind : allCases<DateActionKind>()) {
-        const std::string_view name = title(kind);
-        QWidget* settings = settingsPages_[page(kind)];
-        settings->setAccessibleName(QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())));
-        layout->addWidget(settings);
+    const std::array<Page, 6> pages{{
+        {DateActionKind::setSpecific, "setSpecificSettings", makeSpecificDateSettings()},
+        {DateActionKind::shift, "shiftSettings", makeShiftSettings()},
+        {DateActionKind::copyCreationToModification, "copyCreationToModificationSettings",
+         makeExplanation(tr("Each file's modification date will be set to its own creation date."))},
+        {DateActionKind::copyModificationToCreation, "copyModificationToCreationSettings",
+         makeExplanation(tr("Each file's creation date will be set to its own modification date."))},
+        {DateActionKind::liftFromFile, "liftFromFileSettings", makeLiftSettings()},
+        // No file browser here shows removed dates as "-----"; the table does.
+        {DateActionKind::removeDates, "removeDatesSettings",
+         makeExplanation(tr("The selected dates will be removed and shown as “-----”."))},
+    }};
+    for (const Page& page : pages) {
+        page.settings->setObjectName(QLatin1String(page.name));
+        settingsPages_[static_cast<std::size_t>(toolkit::indexOfCase(page.kind))] = page.settings;
+        layout->addWidget(page.settings);
     }
-    settingsPages_[page(DateActionKind::setSpecific)]->setObjectName(QStringLiteral("setSpecificSettings"));
-    settingsPages_[page(DateActionKind::shift)]->setObjectName(QStringLiteral("shiftSettings"));
-    settingsPages_[page(DateActionKind::copyCreationToModification)]->setObjectName(
-        QStringLiteral("copyCreationToModificationSettings"));
-    settingsPages_[page(DateActionKind::copyModificationToCreation)]->setObjectName(
-        QStringLiteral("copyModificationToCreationSettings"));
-    settingsPages_[page(DateActionKind::liftFromFile)]->setObjectName(QStringLiteral("liftFromFileSettings"));
-    settingsPages_[page(DateActionKind::removeDates)]->setObjectName(QStringLiteral("removeDatesSettings"));
     return section;
 }
 
@@ -204,8 +200,10 @@ QWidget* ActionPanelView::makeLiftSettings() {
     sourceName_->setObjectName(QStringLiteral("sourceName"));
     sourceName_->setAlignment(Qt::AlignTrailing | Qt::AlignVCenter);
     sourceCreation_ = new QLabel;
+    sourceCreation_->setAlignment(Qt::AlignTrailing | Qt::AlignVCenter);
     sourceCreation_->setObjectName(QStringLiteral("sourceCreation"));
     sourceModification_ = new QLabel;
+    sourceModification_->setAlignment(Qt::AlignTrailing | Qt::AlignVCenter);
     sourceModification_->setObjectName(QStringLiteral("sourceModification"));
     const std::array<std::pair<QString, QWidget*>, 3> entries{{
         {tr("Source"), sourceName_},
@@ -215,7 +213,8 @@ QWidget* ActionPanelView::makeLiftSettings() {
     for (int row = 0; row < static_cast<int>(entries.size()); ++row) {
         const auto& [label, value] = entries[static_cast<std::size_t>(row)];
         rows->addWidget(new QLabel(label), row, 0, Qt::AlignLeading | Qt::AlignVCenter);
-        rows->addWidget(value, row, 1, Qt::AlignTrailing | Qt::AlignVCenter);
+        // The value fills its cell and aligns its own text, so a long name is cut only when it must be.
+        rows->addWidget(value, row, 1);
     }
     layout->addWidget(sourceRows_);
     return settings;
@@ -233,12 +232,13 @@ QGroupBox* ActionPanelView::makeOptionsSection() {
         edit([on](ActionConfig& config) { config.correctInconsistencies = on; });
     });
     autoCorrectToggle_->setObjectName(QStringLiteral("autoCorrectToggle"));
-    autoCorrectToggle_->setToolTip(tr("Clamp future dates to now and keep modification ≥ creation."));
+    toolkit::setToolTip(*autoCorrectToggle_,
+                        tr("Clamp future dates to now and keep modification ≥ creation."));
     subfoldersToggle_ = new toolkit::Toggle(tr("Include subfolder contents when adding"), [this](bool on) {
         edit([on](ActionConfig& config) { config.includeSubfolderContents = on; });
     });
     subfoldersToggle_->setObjectName(QStringLiteral("subfoldersToggle"));
-    subfoldersToggle_->setToolTip(tr("Applies to items added after this is turned on."));
+    toolkit::setToolTip(*subfoldersToggle_, tr("Applies to items added after this is turned on."));
     layout->addWidget(autoCorrectToggle_);
     layout->addWidget(subfoldersToggle_);
     return section;

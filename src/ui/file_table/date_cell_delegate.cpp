@@ -7,6 +7,7 @@
 #include <QFontMetrics>
 #include <QHash>
 #include <QPainter>
+#include <QTextLayout>
 
 namespace vellumark::file_table {
 
@@ -29,6 +30,30 @@ bool hasEvenDigits(const QFont& font) {
         }
     }
     return true;
+}
+
+// One text line, cut with an ellipsis when too wide. The text is shaped once: a table repaints every
+// visible cell after each edit, and shaping is most of what drawing text costs.
+void drawLine(QPainter& painter, const QString& text, const QFont& font, const QRect& rect,
+              Qt::Alignment alignment) {
+    QTextLayout layout(text, font, painter.device());
+    QTextOption option;
+    option.setWrapMode(QTextOption::NoWrap);
+    layout.setTextOption(option);
+    layout.beginLayout();
+    QTextLine line = layout.createLine();
+    line.setLineWidth(rect.width());
+    layout.endLayout();
+    if (line.naturalTextWidth() > rect.width()) {
+        painter.setFont(font);
+        painter.drawText(rect, static_cast<int>(alignment),
+                         QFontMetrics(font).elidedText(text, Qt::ElideRight, rect.width()));
+        return;
+    }
+    const qreal x =
+        alignment.testFlag(Qt::AlignRight) ? rect.right() + 1 - line.naturalTextWidth() : rect.left();
+    const qreal top = rect.top() + (rect.height() - line.height()) / 2;
+    line.draw(&painter, QPointF(x, top));
 }
 
 }  // namespace
@@ -82,12 +107,24 @@ QColor DateCellDelegate::lineColor(DateCellLine::Style style, const QPalette& pa
 
 void DateCellDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
                              const QModelIndex& index) const {
-    QStyleOptionViewItem background = option;
-    initStyleOption(&background, index);
-    background.text.clear();
+    // Only the background and the focus frame come from the style: its full item drawing would lay out
+    // a text and an icon that a date cell does not have, for every visible cell on every edit.
     const QWidget* widget = option.widget;
     QStyle* style = widget ? widget->style() : QApplication::style();
-    style->drawControl(QStyle::CE_ItemViewItem, &background, painter, widget);
+    QStyleOptionViewItem background = option;
+    background.index = index;
+    background.features |= QStyleOptionViewItem::HasDisplay;
+    style->drawPrimitive(QStyle::PE_PanelItemViewItem, &background, painter, widget);
+    if (option.state.testFlag(QStyle::State_HasFocus)) {
+        QStyleOptionFocusRect focus;
+        focus.QStyleOption::operator=(option);
+        focus.rect = style->subElementRect(QStyle::SE_ItemViewItemFocusRect, &background, widget);
+        focus.state |= QStyle::State_KeyboardFocusChange | QStyle::State_Item;
+        focus.backgroundColor = option.palette.color(
+            option.state.testFlag(QStyle::State_Enabled) ? QPalette::Normal : QPalette::Disabled,
+            option.state.testFlag(QStyle::State_Selected) ? QPalette::Highlight : QPalette::Window);
+        style->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, painter, widget);
+    }
 
     const QList<DateCellLine> lines = dateCellLines(index.data(FileTableRole::dateCell).value<DateCell>());
     const QFont font = cellFont(option.font);
@@ -110,11 +147,8 @@ void DateCellDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
     for (const DateCellLine& line : lines) {
         QFont lineFont = font;
         lineFont.setStrikeOut(line.style == DateCellLine::Style::superseded);
-        painter->setFont(lineFont);
         painter->setPen(lineColor(line.style, option.palette, group, selected));
-        const QRect lineRect(area.left(), y, area.width(), lineHeight);
-        painter->drawText(lineRect, static_cast<int>(alignment),
-                          metrics.elidedText(line.text, Qt::ElideRight, area.width()));
+        drawLine(*painter, line.text, lineFont, QRect(area.left(), y, area.width(), lineHeight), alignment);
         y += lineHeight + kLineSpacing;
     }
     painter->restore();

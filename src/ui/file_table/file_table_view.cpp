@@ -9,7 +9,6 @@
 #include <QHeaderView>
 #include <QVBoxLayout>
 
-
 namespace vellumark::file_table {
 
 FileTableView::FileTableView(AppModel& model, QWidget* parent)

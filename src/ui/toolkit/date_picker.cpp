@@ -36,8 +36,12 @@ DatePicker::DatePicker(std::function<void(Date)> write, QWidget* parent)
 }
 
 void DatePicker::showDate(const Date& date) {
+    const QDateTime shown = QDateTime::fromSecsSinceEpoch(date.seconds(), Qt::LocalTime);
+    if (shown == dateTime()) {
+        return;
+    }
     const QSignalBlocker blocker(this);
-    setDateTime(QDateTime::fromSecsSinceEpoch(date.seconds(), Qt::LocalTime));
+    setDateTime(shown);
 }
 
 Date DatePicker::writtenDate(const QDateTime& shown) {

@@ -3,8 +3,37 @@
 #include <QHBoxLayout>
 #include <QPushButton>
 #include <QSignalBlocker>
+#include <QStyleOptionButton>
+#include <QStylePainter>
 
 namespace vellumark::toolkit {
+
+namespace {
+
+// A segment of a segmented picker: the chosen one is drawn in the accent colour, not merely pressed in,
+// so which one holds is plain at a glance in any palette.
+class Segment : public QPushButton {
+public:
+    using QPushButton::QPushButton;
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QStylePainter painter(this);
+        QStyleOptionButton option;
+        initStyleOption(&option);
+        if (isChecked()) {
+            const QPalette::ColorGroup group = isEnabled() ? QPalette::Active : QPalette::Disabled;
+            option.palette.setColor(QPalette::Button, option.palette.color(group, QPalette::Highlight));
+            option.palette.setColor(QPalette::ButtonText,
+                                    option.palette.color(group, QPalette::HighlightedText));
+            option.state &= ~QStyle::State_Sunken;
+            option.state |= QStyle::State_Raised;
+        }
+        painter.drawControl(QStyle::CE_PushButton, option);
+    }
+};
+
+}  // namespace
 
 PopUpPicker::PopUpPicker(const QStringList& entries, std::function<void(int)> write, QWidget* parent)
     : QComboBox(parent), write_(std::move(write)) {
@@ -19,6 +48,9 @@ PopUpPicker::PopUpPicker(const QStringList& entries, std::function<void(int)> wr
 }
 
 void PopUpPicker::showIndex(int index) {
+    if (index == currentIndex()) {
+        return;
+    }
     const QSignalBlocker blocker(this);
     setCurrentIndex(index);
 }
@@ -30,7 +62,7 @@ SegmentedPicker::SegmentedPicker(const QStringList& entries, std::function<void(
     layout->setSpacing(0);
     group_->setExclusive(true);
     for (int i = 0; i < entries.size(); ++i) {
-        auto* button = new QPushButton(entries[i], this);
+        auto* button = new Segment(entries[i], this);
         button->setCheckable(true);
         button->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
         group_->addButton(button, i);

@@ -23,9 +23,13 @@ Stepper::Stepper(const QString& label, int minimum, int maximum, std::function<v
 }
 
 void Stepper::showValue(std::int64_t value) {
+    const auto clamped = static_cast<int>(std::clamp<std::int64_t>(value, minimum(), maximum()));
+    // Setting even the same value repaints the box; refreshes come after every change of the model.
+    if (clamped == this->value()) {
+        return;
+    }
     const QSignalBlocker blocker(this);
-    const std::int64_t clamped = std::clamp<std::int64_t>(value, minimum(), maximum());
-    setValue(static_cast<int>(clamped));
+    setValue(clamped);
 }
 
 }  // namespace vellumark::toolkit

@@ -10,6 +10,9 @@ Toggle::Toggle(const QString& label, std::function<void(bool)> write, QWidget* p
 }
 
 void Toggle::showChecked(bool checked) {
+    if (checked == isChecked()) {
+        return;
+    }
     const QSignalBlocker blocker(this);
     setChecked(checked);
 }
