@@ -1,0 +1,274 @@
+#include "ui/main_window/content_view.h"
+
+#include "ui/action_panel/action_panel_view.h"
+#include "ui/file_table/file_table_view.h"
+#include "ui/main_window/drop_highlight.h"
+#include "ui/main_window/empty_state_view.h"
+#include "ui/main_window/text_styles.h"
+#include "ui/main_window/window_texts.h"
+#include "ui/toolkit/commands.h"
+#include "ui/toolkit/dialogs.h"
+#include "ui/toolkit/drop_destination.h"
+#include "ui/toolkit/model_observer.h"
+#include "ui/toolkit/symbol_icons.h"
+
+#include <QAction>
+#include <QEvent>
+#include <QGridLayout>
+#include <QLabel>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QSplitter>
+#include <QStackedWidget>
+#include <QToolBar>
+#include <QToolButton>
+
+namespace vellumark {
+
+namespace {
+
+// Swallows tooltip requests: a toolbar button otherwise shows its label as a tooltip.
+class NoToolTip : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        return event->type() == QEvent::ToolTip || QObject::eventFilter(watched, event);
+    }
+};
+
+// Small, and indeterminate because a run reports no progress.
+QProgressBar* makeProgressIndicator() {
+    auto* progress = new QProgressBar;
+    progress->setObjectName("progressIndicator");
+    progress->setRange(0, 0);
+    progress->setTextVisible(false);
+    progress->setFixedSize(48, 10);
+    progress->setAccessibleName(ContentView::tr("Processing"));
+    return progress;
+}
+
+// The dialogs' titles stand out from their messages, as a title bar would show them.
+void emphasizeTitle(QMessageBox& box) {
+    if (auto* title = box.findChild<QLabel*>("qt_msgbox_label")) {
+        QFont font = title->font();
+        font.setBold(true);
+        title->setFont(font);
+    }
+    // Wide enough that the message and a typical error line do not wrap word by word.
+    if (auto* message = box.findChild<QLabel*>("qt_msgbox_informativelabel")) {
+        message->setMinimumWidth(440);
+    }
+}
+
+}  // namespace
+
+ContentView::ContentView(AppModel& model, OpenPanel& sourcePanel, QWidget* parent)
+    : QMainWindow(parent), model_(model) {
+    setUnifiedTitleAndToolBarOnMac(true);
+    buildToolbar();
+    buildContent(sourcePanel);
+    new toolkit::DropDestination(
+        *this, [this](bool targeted) { setTargetedForDrop(targeted); },
+        [this](std::vector<std::filesystem::path> urls) { model_.addURLs(urls); });
+    observer_ = new toolkit::ModelObserver(
+        model_, [this] { refresh(); }, this);
+    refresh();
+}
+
+ContentView::~ContentView() = default;
+
+void ContentView::buildToolbar() {
+    auto* toolbar = new QToolBar(tr("Toolbar"), this);
+    toolbar->setObjectName("toolbar");
+    toolbar->setMovable(false);
+    toolbar->setFloatable(false);
+    toolbar->setContextMenuPolicy(Qt::PreventContextMenu);
+    toolbar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    addToolBar(Qt::TopToolBarArea, toolbar);
+
+    auto addButton = [&](QAction* action, const char* name) {
+        action->setObjectName(QString::fromLatin1(name));
+        toolbar->addAction(action);
+        QWidget* button = toolbar->widgetForAction(action);
+        // Toolbar buttons are skipped by Tab unless asked, and keyboard users need them too.
+        button->setFocusPolicy(Qt::TabFocus);
+        button->setAccessibleName(action->text());
+        return button;
+    };
+
+    addAction_ = toolkit::makeCommand(
+        this, tr("Add"), {}, [this] { model_.showAddPanel(); }, toolkit::symbolIcon(u"plus"));
+    toolkit::setToolTip(*addAction_, tr("Add files or folders"));
+    addButton(addAction_, "addAction");
+
+    removeAction_ = toolkit::makeCommand(
+        this, tr("Remove"), {}, [this] { model_.removeSelected(); }, toolkit::symbolIcon(u"minus"));
+    toolkit::setToolTip(*removeAction_, tr("Remove selected items"));
+    addButton(removeAction_, "removeAction");
+
+    clearAction_ = toolkit::makeCommand(
+        this, tr("Clear"), {}, [this] { model_.removeAll(); }, toolkit::symbolIcon(u"trash"));
+    toolkit::setToolTip(*clearAction_, tr("Remove all items"));
+    addButton(clearAction_, "clearAction");
+
+    auto* space = new QWidget;
+    space->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    toolbar->addWidget(space);
+
+    progressAction_ = toolbar->addWidget(makeProgressIndicator());
+
+    countLabel_ = new QLabel;
+    countLabel_->setObjectName("countLabel");
+    countLabel_->setFont(calloutFont(countLabel_->font()));
+    countLabel_->setContentsMargins(6, 0, 6, 0);
+    makeSecondary(*countLabel_);
+    toolbar->addWidget(countLabel_);
+
+    performAction_ = toolkit::makeCommand(
+        this, tr("Perform Changes"), QKeySequence(Qt::CTRL | Qt::Key_Return),
+        [this] {
+            // The shortcut may come before a refresh has disabled the button.
+            if (model_.changeCount() > 0 && !model_.isProcessing()) {
+                setShowConfirm(true);
+            }
+        },
+        toolkit::symbolIcon(u"checkmark.circle.fill"));
+    // Return on the keypad is the same key to a user.
+    performAction_->setShortcuts(
+        {QKeySequence(Qt::CTRL | Qt::Key_Return), QKeySequence(Qt::CTRL | Qt::Key_Enter)});
+    addButton(performAction_, "performAction")->installEventFilter(new NoToolTip(this));
+}
+
+void ContentView::buildContent(OpenPanel& sourcePanel) {
+    emptyState_ = new EmptyStateView;
+    fileTable_ = new file_table::FileTableView(model_);
+    listArea_ = new QStackedWidget;
+    listArea_->setObjectName("listArea");
+    listArea_->addWidget(emptyState_);
+    listArea_->addWidget(fileTable_);
+    listArea_->setMinimumWidth(kListMinimumWidth);
+
+    actionPanel_ = new action_panel::ActionPanelView(model_, sourcePanel);
+    actionPanel_->setFixedWidth(kPanelWidth);
+
+    auto* split = new QSplitter(Qt::Horizontal);
+    split->setObjectName("splitView");
+    split->setChildrenCollapsible(false);
+    split->addWidget(listArea_);
+    split->addWidget(actionPanel_);
+    split->setStretchFactor(0, 1);
+    split->setStretchFactor(1, 0);
+
+    dropHighlight_ = new DropHighlight;
+    dropHighlight_->setObjectName("dropHighlight");
+
+    // One cell for both: the highlight lies over the whole content at the content's size.
+    auto* content = new QWidget;
+    auto* layout = new QGridLayout(content);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(split, 0, 0);
+    layout->addWidget(dropHighlight_, 0, 0);
+    setCentralWidget(content);
+}
+
+void ContentView::refresh() {
+    const auto& items = model_.items();
+    const std::size_t changeCount = model_.changeCount();
+    const bool processing = model_.isProcessing();
+
+    listArea_->setCurrentWidget(items.empty() ? static_cast<QWidget*>(emptyState_) : fileTable_);
+    removeAction_->setEnabled(!model_.selection().empty());
+    clearAction_->setEnabled(!items.empty());
+    progressAction_->setVisible(processing);
+    countLabel_->setText(countText(changeCount, items.size()));
+    performAction_->setEnabled(changeCount > 0 && !processing);
+    dropHighlight_->setVisible(isTargetedForDrop_);
+
+    if (showConfirm_ && !confirmation_) {
+        presentConfirmation();
+    }
+    if (confirmation_) {
+        const QString title = confirmationTitle(changeCount);
+        confirmation_->setWindowTitle(title);
+        confirmation_->setText(title);
+    }
+    presentResult();
+}
+
+void ContentView::setShowConfirm(bool show) {
+    showConfirm_ = show;
+    refresh();
+}
+
+void ContentView::setTargetedForDrop(bool targeted) {
+    isTargetedForDrop_ = targeted;
+    refresh();
+}
+
+void ContentView::presentConfirmation() {
+    const QString title = confirmationTitle(model_.changeCount());
+    QMessageBox* dialog = toolkit::makeConfirmationDialog(
+                              this, {title, tr("This will modify file dates on disk. This cannot be undone."),
+                                     tr("Perform Changes"), tr("Cancel")})
+                              .release();
+    dialog->setObjectName("confirmationDialog");
+    emphasizeTitle(*dialog);
+    connect(dialog, &QMessageBox::finished, this, [this, dialog] {
+        const bool confirmed = toolkit::isConfirmed(*dialog);
+        confirmation_ = nullptr;
+        dialog->deleteLater();
+        setShowConfirm(false);
+        if (confirmed) {
+            model_.applyChanges();
+        }
+    });
+    confirmation_ = dialog;
+    dialog->open();
+}
+
+void ContentView::presentResult() {
+    const auto& result = model_.lastResult();
+    if (!result) {
+        presentedResult_.reset();
+        if (resultAlert_) {
+            // Cleared elsewhere: close without writing the model again.
+            QMessageBox* alert = resultAlert_;
+            resultAlert_ = nullptr;
+            alert->disconnect(this);
+            alert->close();
+            alert->deleteLater();
+        }
+        return;
+    }
+    if (resultAlert_ && presentedResult_ == result->id) {
+        return;
+    }
+    const QString title = resultTitle(*result);
+    const QString summary = QString::fromStdString(resultSummary(*result));
+    if (!resultAlert_) {
+        QMessageBox* alert = toolkit::makeAlert(this, title, summary, tr("OK")).release();
+        alert->setObjectName("resultAlert");
+        emphasizeTitle(*alert);
+        connect(alert, &QMessageBox::finished, this, [this, alert] {
+            resultAlert_ = nullptr;
+            alert->deleteLater();
+            presentedResult_.reset();
+            model_.setLastResult(std::nullopt);
+        });
+        resultAlert_ = alert;
+    }
+    presentedResult_ = result->id;
+    resultAlert_->setIcon(result->failed != 0 ? QMessageBox::Warning : QMessageBox::Information);
+    resultAlert_->setWindowTitle(title);
+    resultAlert_->setText(title);
+    resultAlert_->setInformativeText(summary);
+    // Error texts carry file names: shown as they are, never read as markup or links.
+    if (auto* label = resultAlert_->findChild<QLabel*>("qt_msgbox_informativelabel")) {
+        label->setTextFormat(Qt::PlainText);
+    }
+    resultAlert_->open();
+}
+
+}  // namespace vellumark

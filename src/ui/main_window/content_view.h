@@ -1,0 +1,85 @@
+#pragma once
+
+#include "app_model/app_model.h"
+#include "app_model/open_panel.h"
+#include "model/uuid.h"
+
+#include <QMainWindow>
+#include <QPointer>
+
+#include <optional>
+
+class QAction;
+class QLabel;
+class QMessageBox;
+class QSplitter;
+class QStackedWidget;
+
+namespace vellumark {
+
+class DropHighlight;
+class EmptyStateView;
+
+namespace action_panel {
+class ActionPanelView;
+}
+namespace file_table {
+class FileTableView;
+}
+namespace toolkit {
+class ModelObserver;
+}
+
+// The application's window: the file list beside the action panel, the list commands and the apply
+// button in the toolbar, files and folders dropped anywhere on it, the confirmation before anything is
+// written and the outcome afterwards. It keeps only its two presentation flags; everything else is
+// read from the model on each refresh.
+class ContentView : public QMainWindow {
+    Q_OBJECT
+public:
+    static constexpr int kListMinimumWidth = 460;
+    static constexpr int kPanelWidth = 320;
+
+    // `sourcePanel` is the chooser the action panel uses for the lift source.
+    ContentView(AppModel& model, OpenPanel& sourcePanel, QWidget* parent = nullptr);
+    ~ContentView() override;
+
+    AppModel& model() const { return model_; }
+    bool showConfirm() const { return showConfirm_; }
+    bool isTargetedForDrop() const { return isTargetedForDrop_; }
+
+    // Re-reads the model and the two flags. Runs by itself after every change notification.
+    void refresh();
+
+private:
+    void buildToolbar();
+    void buildContent(OpenPanel& sourcePanel);
+    void setShowConfirm(bool show);
+    void setTargetedForDrop(bool targeted);
+    void presentConfirmation();
+    void presentResult();
+
+    AppModel& model_;
+    bool showConfirm_ = false;
+    bool isTargetedForDrop_ = false;
+
+    QAction* addAction_ = nullptr;
+    QAction* removeAction_ = nullptr;
+    QAction* clearAction_ = nullptr;
+    QAction* progressAction_ = nullptr;
+    QLabel* countLabel_ = nullptr;
+    QAction* performAction_ = nullptr;
+    QStackedWidget* listArea_ = nullptr;
+    EmptyStateView* emptyState_ = nullptr;
+    file_table::FileTableView* fileTable_ = nullptr;
+    action_panel::ActionPanelView* actionPanel_ = nullptr;
+    DropHighlight* dropHighlight_ = nullptr;
+
+    QPointer<QMessageBox> confirmation_;
+    QPointer<QMessageBox> resultAlert_;
+    std::optional<Uuid> presentedResult_;
+
+    toolkit::ModelObserver* observer_ = nullptr;
+};
+
+}  // namespace vellumark

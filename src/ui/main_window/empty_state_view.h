@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QWidget>
+
+namespace vellumark {
+
+// What the list area shows while nothing is listed: an invitation to drop or add items.
+class EmptyStateView : public QWidget {
+    Q_OBJECT
+public:
+    static constexpr int kSymbolSize = 48;
+    static constexpr int kSpacing = 12;
+
+    explicit EmptyStateView(QWidget* parent = nullptr);
+};
+
+}  // namespace vellumark

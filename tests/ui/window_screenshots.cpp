@@ -1,0 +1,130 @@
+// Pictures of the window in its main states, for a person to look at:
+//   xvfb-run -a -s "-screen 0 1280x800x24" build/testing/tests/ui/window_screenshots screenshots
+#include "app_model/fake_file_access.h"
+#include "ui/app_shell/vellumark_app.h"
+#include "ui/main_window/content_view.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QPushButton>
+#include <QScreen>
+#include <QTest>
+#include <QUrl>
+
+#include <iostream>
+
+namespace vellumark::testing {
+namespace {
+
+void settle() {
+    for (int i = 0; i < 5; ++i) {
+        QCoreApplication::sendPostedEvents();
+        QCoreApplication::processEvents();
+        QTest::qWait(60);
+    }
+}
+
+void shoot(const QString& folder, const QString& name) {
+    settle();
+    const QString file = QDir(folder).filePath(name + ".png");
+    QGuiApplication::primaryScreen()->grabWindow(0).save(file);
+    std::cout << file.toStdString() << '\n';
+}
+
+QAbstractButton* button(QMessageBox& box, const QString& text) {
+    for (QAbstractButton* candidate : box.buttons()) {
+        if (candidate->text() == text) {
+            return candidate;
+        }
+    }
+    return nullptr;
+}
+
+int run(const QString& folder) {
+    const Date now = Date::now();
+    FakeFileAccess files;
+    ScriptedOpenPanel panel;
+    const char* const names[] = {
+        "IMG_0412.jpg",    "IMG_0413.jpg", "IMG_0420.HEIC", "notes from the trip.txt",
+        "budget 2024.ods", "map.pdf",      "itinerary.odt"};
+    std::vector<std::filesystem::path> urls;
+    files.addFolder("/home/ada/Trip",
+                    DateAttributes{now.addingSeconds(-90 * 86400), now.addingSeconds(-3 * 86400)});
+    urls.emplace_back("/home/ada/Trip");
+    std::int64_t offset = 80 * 86400;
+    for (const char* name : names) {
+        const std::string path = std::string("/home/ada/Trip/") + name;
+        files.addFile(path,
+                      DateAttributes{now.addingSeconds(-offset), now.addingSeconds(-offset + 5 * 3600 + 17)});
+        urls.emplace_back(path);
+        offset -= 9 * 86400 + 3 * 3600 + 600;
+    }
+    files.failWriting("/home/ada/Trip/map.pdf", "Permission denied");
+    files.failWriting("/home/ada/Trip/itinerary.odt", "Read-only file system");
+
+    VellumarkApp app(files, panel);
+    ContentView& window = app.openWindow();
+    window.move(40, 30);
+    window.resize(1100, 620);
+    window.show();
+    QApplication::setActiveWindow(&window);
+    if (!QTest::qWaitForWindowActive(&window)) {
+        std::cerr << "the window did not become active\n";
+    }
+    shoot(folder, "1-empty-window");
+
+    AppModel& model = app.model();
+    model.addURLs(urls);
+    model.editConfig([](ActionConfig& config) {
+        config.kind = DateActionKind::shift;
+        config.shiftDirection = ShiftDirection::subtract;
+        config.shiftHours = 2;
+    });
+    settle();
+    model.setSelection({model.items()[2].id()});
+    shoot(folder, "2-populated-table");
+
+    QTest::keyClick(&window, Qt::Key_Return, Qt::ControlModifier);
+    shoot(folder, "3-confirmation-dialog");
+
+    auto* dialog = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (dialog == nullptr) {
+        std::cerr << "no confirmation dialog\n";
+        return 1;
+    }
+    button(*dialog, "Perform Changes")->click();
+    shoot(folder, "4-result-alert");
+
+    auto* alert = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (alert == nullptr) {
+        std::cerr << "no result alert\n";
+        return 1;
+    }
+    button(*alert, "OK")->click();
+    settle();
+
+    QMimeData data;
+    data.setData("text/uri-list", QUrl::fromLocalFile("/home/ada/Trip/IMG_0412.jpg").toEncoded() + "\r\n");
+    QDragEnterEvent enter(window.rect().center(), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&window, &enter);
+    shoot(folder, "5-drop-highlight");
+
+    model.removeAll();
+    shoot(folder, "6-drop-highlight-empty");
+    QDragLeaveEvent leave;
+    QApplication::sendEvent(&window, &leave);
+    return 0;
+}
+
+}  // namespace
+}  // namespace vellumark::testing
+
+int main(int argc, char** argv) {
+    QApplication application(argc, argv);
+    const QString folder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("screenshots");
+    QDir().mkpath(folder);
+    return vellumark::testing::run(folder);
+}
