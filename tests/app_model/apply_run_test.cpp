@@ -1,8 +1,9 @@
 #include "app_model/apply_run.h"
 
 #include "app_model/app_model.h"
-#include "fake_file_access.h"
 #include "notification_log.h"
+#include "support/fake_file_access.h"
+#include "support/scripted_open_panel.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,8 @@
 
 #include "app_model/app_model.h"
 #include "app_model/linux_file_access.h"
-#include "fake_file_access.h"
+#include "support/fake_file_access.h"
+#include "support/scripted_open_panel.h"
 #include "temp_folder.h"
 
 #include <gmock/gmock.h>
@@ -257,7 +258,7 @@ TEST(FileCollectionFaultTest, EachNewItemCostsOneLookAndDuplicatesCostNone) {
 
 TEST(AddPanelTest, OffersFilesAndFoldersSeveralAtOnceWithItsMessage) {
     ScriptedOpenPanel panel;
-    panel.answer = Paths{"/a", "/b"};
+    panel.willAnswer(Paths{"/a", "/b"});
 
     EXPECT_EQ(runAddPanel(panel), (Paths{"/a", "/b"}));
 
@@ -279,7 +280,7 @@ TEST(AddPanelTest, ShowAddPanelAddsWhatWasChosenAndNothingWhenCancelled) {
     model.showAddPanel();
     EXPECT_EQ(notifications, 0);
 
-    panel.answer = Paths{temp.file("a.txt"), temp.file("b.txt")};
+    panel.willAnswer(Paths{temp.file("a.txt"), temp.file("b.txt")});
     model.showAddPanel();
     EXPECT_EQ(model.items().size(), 2u);
     EXPECT_EQ(notifications, 2);

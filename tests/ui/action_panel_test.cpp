@@ -1,7 +1,9 @@
 #include "app_model/app_model.h"
 #include "app_model/linux_file_access.h"
 #include "model/planner.h"
-#include "test_support.h"
+#include "qt_test_support.h"
+#include "support/fake_file_access.h"
+#include "support/scripted_open_panel.h"
 #include "ui/action_panel/action_panel_view.h"
 #include "ui/file_table/date_cell.h"
 #include "ui/file_table/date_text.h"
@@ -64,7 +66,7 @@ protected:
         QCoreApplication::processEvents();
     }
 
-    testing::InMemoryFileAccess files_;
+    testing::FakeFileAccess files_;
     testing::ScriptedOpenPanel addPanel_;
     testing::ScriptedOpenPanel sourcePanel_;
     AppModel model_{files_, addPanel_, [] { return kNow; }};

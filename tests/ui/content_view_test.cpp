@@ -399,7 +399,7 @@ TEST_F(ContentViewTest, RemoveFollowsTheSelection) {
 
 TEST_F(ContentViewTest, AddAsksTheOpenPanel) {
     files_.addFile("/d/chosen.txt", pastDates());
-    panel_.answer = std::vector<std::filesystem::path>{"/d/chosen.txt"};
+    panel_.willAnswer(std::vector<std::filesystem::path>{"/d/chosen.txt"});
     action("addAction")->trigger();
     settle();
     EXPECT_EQ(panel_.asked.size(), 1u);

@@ -1,6 +1,6 @@
 #include "ui/toolkit/drop_destination.h"
 
-#include "test_support.h"
+#include "qt_test_support.h"
 
 #include <QCoreApplication>
 #include <QDropEvent>

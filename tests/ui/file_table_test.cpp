@@ -1,7 +1,9 @@
 #include "app_model/app_model.h"
 #include "app_model/linux_file_access.h"
 #include "model/planner.h"
-#include "test_support.h"
+#include "qt_test_support.h"
+#include "support/fake_file_access.h"
+#include "support/scripted_open_panel.h"
 #include "ui/file_table/date_cell.h"
 #include "ui/file_table/date_text.h"
 #include "ui/file_table/file_table_model.h"
@@ -74,7 +76,7 @@ protected:
         QTest::mouseClick(table.viewport(), Qt::LeftButton, modifiers, rect.center());
     }
 
-    testing::InMemoryFileAccess files_;
+    testing::FakeFileAccess files_;
     testing::ScriptedOpenPanel addPanel_;
     AppModel model_{files_, addPanel_, [] { return kNow; }};
     ChangePublisher::Subscription writes_;

@@ -1,6 +1,6 @@
 // The two-way bindings of the form controls: showing a value never writes; a user edit writes once.
 #include "model/date.h"
-#include "test_support.h"
+#include "qt_test_support.h"
 #include "ui/toolkit/date_picker.h"
 #include "ui/toolkit/pickers.h"
 #include "ui/toolkit/stepper.h"

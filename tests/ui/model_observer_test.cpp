@@ -1,7 +1,9 @@
 #include "ui/toolkit/model_observer.h"
 
 #include "app_model/app_model.h"
-#include "test_support.h"
+#include "qt_test_support.h"
+#include "support/fake_file_access.h"
+#include "support/scripted_open_panel.h"
 
 #include <gtest/gtest.h>
 
@@ -12,7 +14,7 @@ namespace {
 
 class ModelObserverTest : public ::testing::Test {
 protected:
-    testing::InMemoryFileAccess files_;
+    testing::FakeFileAccess files_;
     testing::ScriptedOpenPanel addPanel_;
     AppModel model_{files_, addPanel_, [] { return Date::fromParts(1'700'000'000); }};
 };

@@ -89,7 +89,7 @@ TEST(RealFiles, SubtractingTwoHoursMovesEveryModificationDateBack) {
     AppModel& model = app.model();
     // Everything below goes through the window's own controls, as a person would use them.
     clickCheckBox(window, "subfoldersToggle", true);
-    panel.answer = std::vector<std::filesystem::path>{photos};
+    panel.willAnswer(std::vector<std::filesystem::path>{photos});
     QTest::keyClick(&window, Qt::Key_O, Qt::ControlModifier);
     settle();
     ASSERT_EQ(model.items().size(), 3u);

@@ -1,5 +1,5 @@
 // Icons, the confirmation dialog and the open panel of the toolkit layer.
-#include "test_support.h"
+#include "qt_test_support.h"
 #include "ui/toolkit/dialogs.h"
 #include "ui/toolkit/path_text.h"
 #include "ui/toolkit/qt_open_panel.h"

@@ -2,7 +2,9 @@
 // look at: ui_screenshots [folder] (default "screenshots"). Run it under a display, e.g. xvfb-run -a.
 #include "app_model/app_model.h"
 #include "model/planner.h"
-#include "test_support.h"
+#include "qt_test_support.h"
+#include "support/fake_file_access.h"
+#include "support/scripted_open_panel.h"
 #include "ui/action_panel/action_panel_view.h"
 #include "ui/file_table/file_table_view.h"
 #include "ui/toolkit/qt_open_panel.h"
@@ -58,7 +60,7 @@ bool save(QWidget& widget, const QDir& folder, const QString& name) {
     return saved;
 }
 
-void addItems(testing::InMemoryFileAccess& files, AppModel& model) {
+void addItems(testing::FakeFileAccess& files, AppModel& model) {
     files.addFolder("/home/ada/Pictures/Holiday 2020", kCreated, kModified);
     files.addFile("/home/ada/Pictures/Holiday 2020/IMG_0001.jpg", kCreated, kModified);
     files.addFile("/home/ada/Documents/a file with a rather long name that will not fit the column.txt",
@@ -108,7 +110,7 @@ int main(int argc, char** argv) {
     }
     bool ok = saveIcons(folder);
 
-    testing::InMemoryFileAccess files;
+    testing::FakeFileAccess files;
     testing::ScriptedOpenPanel addPanel;
     testing::ScriptedOpenPanel sourcePanel;
     AppModel model(files, addPanel, [] { return kNow; });

@@ -61,7 +61,7 @@ TEST_F(VellumarkAppTest, CtrlOAddsWhatThePanelReturns) {
     ContentView& window = showWindow();
     files_.addFile("/d/a.txt", pastDates());
     files_.addFolder("/d/f", pastDates());
-    panel_.answer = std::vector<std::filesystem::path>{"/d/a.txt", "/d/f"};
+    panel_.willAnswer(std::vector<std::filesystem::path>{"/d/a.txt", "/d/f"});
 
     QTest::keyClick(&window, Qt::Key_O, Qt::ControlModifier);
     settle();
@@ -71,7 +71,7 @@ TEST_F(VellumarkAppTest, CtrlOAddsWhatThePanelReturns) {
     EXPECT_TRUE(panel_.asked[0].allowsMultipleSelection);
     EXPECT_EQ(listedPaths(app_.model()), (std::vector<std::string>{"/d/a.txt", "/d/f"}));
 
-    panel_.answer = std::nullopt;
+    panel_.willAnswer(std::nullopt);
     QTest::keyClick(&window, Qt::Key_O, Qt::ControlModifier);
     settle();
     EXPECT_EQ(panel_.asked.size(), 2u);

@@ -1,8 +1,10 @@
 #pragma once
 
 #include "app_model/app_model.h"
-#include "app_model/fake_file_access.h"
 #include "model/planner.h"
+#include "qt_test_support.h"
+#include "support/fake_file_access.h"
+#include "support/scripted_open_panel.h"
 
 #include <QAction>
 #include <QApplication>
@@ -15,16 +17,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <ostream>
 #include <string>
 #include <vector>
-
-QT_BEGIN_NAMESPACE
-// Readable failure messages for texts.
-inline void PrintTo(const QString& text, std::ostream* out) {
-    *out << '"' << text.toStdString() << '"';
-}
-QT_END_NAMESPACE
 
 namespace vellumark::testing {
 

@@ -1,6 +1,7 @@
 // Pictures of the window in its main states, for a person to look at:
 //   xvfb-run -a -s "-screen 0 1280x800x24" build/testing/tests/ui/window_screenshots screenshots
-#include "app_model/fake_file_access.h"
+#include "support/fake_file_access.h"
+#include "support/scripted_open_panel.h"
 #include "ui/app_shell/vellumark_app.h"
 #include "ui/main_window/content_view.h"
 
