@@ -18,6 +18,9 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+#include <vector>
+
 namespace vellumark::toolkit {
 namespace {
 
@@ -105,6 +108,25 @@ TEST(DialogsTest, ConfirmationShowsItsTitleAndTellsWhichButtonEndedIt) {
     QTest::keyClick(dismissed.get(), Qt::Key_Escape);
     EXPECT_FALSE(isConfirmed(*dismissed));
     EXPECT_FALSE(dismissed->isVisible());
+}
+
+TEST(DialogsTest, TitlesAndMessagesAreShownAsPlainText) {
+    const QString title = "Could not change <b>dates</b>";
+    const QString message =
+        "Could not change dates for \u201c<a href=\"x\">b</a>.txt\u201d: Permission denied";
+    std::vector<std::unique_ptr<QMessageBox>> boxes;
+    boxes.push_back(makeAlert(nullptr, title, message, "OK"));
+    boxes.push_back(makeConfirmationDialog(nullptr, {title, message, "Perform Changes", "Cancel"}));
+    for (const auto& box : boxes) {
+        int shown = 0;
+        for (const QLabel* label : box->findChildren<QLabel*>()) {
+            if (label->text() == title || label->text() == message) {
+                EXPECT_EQ(label->textFormat(), Qt::PlainText) << label->text().toStdString();
+                ++shown;
+            }
+        }
+        EXPECT_EQ(shown, 2);
+    }
 }
 
 class OpenPanelTest : public ::testing::Test {

@@ -264,10 +264,6 @@ void ContentView::presentResult() {
     resultAlert_->setWindowTitle(title);
     resultAlert_->setText(title);
     resultAlert_->setInformativeText(summary);
-    // Error texts carry file names: shown as they are, never read as markup or links.
-    if (auto* label = resultAlert_->findChild<QLabel*>("qt_msgbox_informativelabel")) {
-        label->setTextFormat(Qt::PlainText);
-    }
     resultAlert_->open();
 }
 
