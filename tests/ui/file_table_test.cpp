@@ -133,6 +133,8 @@ TEST_F(FileTableTest, ColumnsHaveTheirHeadersWidthsAndNoSorting) {
     EXPECT_FALSE(header.sectionsClickable());
     EXPECT_EQ(view.table().contextMenuPolicy(), Qt::NoContextMenu);
     EXPECT_EQ(view.table().editTriggers(), QAbstractItemView::NoEditTriggers);
+    EXPECT_FALSE(view.table().tabKeyNavigation());
+    EXPECT_EQ(view.table().accessibleName(), QStringLiteral("Files"));
 }
 
 TEST_F(FileTableTest, NameCellShowsIconNameAndFullPath) {

@@ -36,6 +36,9 @@ FileTableView::FileTableView(AppModel& model, QWidget* parent)
     table_->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
     table_->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
     table_->setObjectName(QStringLiteral("fileTable"));
+    table_->setAccessibleName(tr("Files"));
+    // Tab moves on to the next control; the arrow keys move within the list.
+    table_->setTabKeyNavigation(false);
 
     // Every row has the same height, so the view never measures rows: with many items only the visible
     // ones cost anything.
