@@ -13,9 +13,18 @@ bool fitsPathMax(std::string_view path) {
     return path.size() < PATH_MAX;
 }
 
+// No file name holds a NUL byte; passed on as a C string, such a path would name another item.
+bool hasNulByte(std::string_view path) {
+    return path.find('\0') != std::string_view::npos;
+}
+
 }  // namespace
 
 int openAnyLength(std::string_view path, int flags) {
+    if (hasNulByte(path)) {
+        errno = ENOENT;
+        return -1;
+    }
     flags |= O_CLOEXEC;
     if (fitsPathMax(path)) {
         return ::open(std::string(path).c_str(), flags);
@@ -64,6 +73,10 @@ int openAnyLength(std::string_view path, int flags) {
 
 ItemLocation::ItemLocation(const std::filesystem::path& path) : folder_(AT_FDCWD) {
     const std::string& text = path.native();
+    if (hasNulByte(text)) {
+        error_ = ENOENT;
+        return;
+    }
     if (fitsPathMax(text)) {
         name_ = text.c_str();
         attributePath_ = name_;

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <compare>
 #include <cstdint>
+#include <limits>
 
 namespace vellumark {
 
@@ -48,8 +49,16 @@ public:
 
     double secondsSince1970() const;
 
+    // Saturates at the ends of the range instead of wrapping around: a file system may hold any 64-bit
+    // second count, and shifting such a date must never turn it into one at the other end of time.
     constexpr Date addingSeconds(std::int64_t seconds) const {
-        return fromParts(seconds_ + seconds, nanoseconds_);
+        Date date = *this;
+        if (__builtin_add_overflow(seconds_, seconds, &date.seconds_)) {
+            date.seconds_ = seconds > 0 ? std::numeric_limits<std::int64_t>::max()
+                                        : std::numeric_limits<std::int64_t>::min();
+            date.nanoseconds_ = seconds > 0 ? static_cast<std::int32_t>(kNanosecondsPerSecond - 1) : 0;
+        }
+        return date;
     }
 
     friend constexpr auto operator<=>(const Date&, const Date&) = default;

@@ -181,6 +181,20 @@ TEST(LinuxFileAccess, SaysPlainlyWhenTheItemHasVanished) {
     EXPECT_FALSE(files.inspect(root / "gone").existence.exists);
 }
 
+TEST(LinuxFileAccess, APathWithANulByteNamesNoItemRatherThanItsPrefix) {
+    TemporaryFolder root;
+    writeFile(root / "a");
+    const Date before = modificationOf(root / "a");
+    const std::filesystem::path withNul((root / "a").native() + std::string("\0evil", 5));
+    LinuxFileAccess files;
+    EXPECT_FALSE(files.fileExists(withNul).exists);
+    EXPECT_FALSE(files.inspect(withNul).existence.exists);
+    EXPECT_EQ(files.setAttributes(withNul, {std::nullopt, utc(2000, 1, 1)}), "the item no longer exists");
+    EXPECT_FALSE(
+        files.enumerateDescendants(root.path().native() + std::string("\0x", 2), [](const auto&) {}));
+    EXPECT_EQ(modificationOf(root / "a"), before);
+}
+
 TEST(LinuxFileAccess, ReportsAnImmutableItemAsLocked) {
     VELLUMARK_REQUIRE_ENVIRONMENT(isRoot(), "making a file immutable needs root");
     TemporaryFolder root;

@@ -47,6 +47,17 @@ TEST(Date, KeepsNanosecondsThroughCenturiesOfShifting) {
     EXPECT_EQ(later.seconds(), removedDateMarker().seconds() + largestShift);
 }
 
+TEST(Date, ShiftingPastTheEndsOfTimeStopsThereInsteadOfWrapping) {
+    constexpr std::int64_t kLatest = std::numeric_limits<std::int64_t>::max();
+    constexpr std::int64_t kEarliest = std::numeric_limits<std::int64_t>::min();
+    const Date nearEnd = Date::fromParts(kLatest - 100, 5);
+    EXPECT_EQ(nearEnd.addingSeconds(86'400), Date::fromParts(kLatest, 999'999'999));
+    EXPECT_GT(nearEnd.addingSeconds(86'400), nearEnd);
+    const Date nearStart = Date::fromParts(kEarliest + 100, 5);
+    EXPECT_EQ(nearStart.addingSeconds(-86'400), Date::fromParts(kEarliest, 0));
+    EXPECT_EQ(nearStart.addingSeconds(-50), Date::fromParts(kEarliest + 50, 5));
+}
+
 TEST(Date, OrdersByInstantIncludingTheFraction) {
     EXPECT_LT(Date::fromParts(-1, 100), Date::fromParts(-1, 200));
     EXPECT_LT(Date::fromParts(-1, 999'999'999), Date::fromParts(0, 0));
