@@ -12,7 +12,6 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
-#include <mutex>
 #include <string_view>
 #include <sys/stat.h>
 #include <sys/statfs.h>
@@ -372,14 +371,21 @@ public:
     Volume of(const ItemLocation& at, const struct statx& item) {
         const Key key{item.stx_dev_major, item.stx_dev_minor,
                       (item.stx_mask & (STATX_MNT_ID | STATX_MNT_ID_UNIQUE)) != 0 ? item.stx_mnt_id : 0};
-        const std::lock_guard lock(mutex_);
+        const auto now = std::chrono::steady_clock::now();
         if (const auto known = known_.find(key); known != known_.end()) {
-            return known->second;
+            if (known->second.validUntil > now) {
+                return known->second.volume;
+            }
+            known_.erase(known);
         }
         bool lasting = true;
         Volume volume = detect(at, lasting);
         if (lasting) {
-            known_.emplace(key, volume);
+            // Before Linux 6.8 mount ids and the device numbers of FUSE and tmpfs are reused: a volume
+            // mounted in place of another could take its key, so such an answer is trusted only briefly.
+            const bool uniqueKey = (item.stx_mask & STATX_MNT_ID_UNIQUE) != 0;
+            known_.emplace(key, Known{volume, uniqueKey ? std::chrono::steady_clock::time_point::max()
+                                                        : now + std::chrono::seconds(5)});
         }
         return volume;
     }
@@ -387,19 +393,16 @@ public:
     // Folders whose items were just seen keeping what they were given, on a volume that keeps whatever it
     // accepts: for a short while, a date written there within every range needs no reading back. A folder
     // where a mount point was seen is never among them, as its items may lie on another volume.
-    bool keepsWhatItAccepts(std::string_view folder) {
-        const std::lock_guard lock(mutex_);
+    bool keepsWhatItAccepts(std::string_view folder) const {
         return folder == keepingFolder_ && std::chrono::steady_clock::now() < keepingUntil_;
     }
     void noteKept(std::string_view folder) {
-        const std::lock_guard lock(mutex_);
         if (!foldersWithMountPoints_.contains(std::string(folder))) {
             keepingFolder_ = folder;
             keepingUntil_ = std::chrono::steady_clock::now() + std::chrono::seconds(2);
         }
     }
     void noteMountPoint(std::string_view folder) {
-        const std::lock_guard lock(mutex_);
         foldersWithMountPoints_.emplace(folder);
         if (folder == keepingFolder_) {
             keepingFolder_.clear();
@@ -453,8 +456,12 @@ private:
         return volume;
     }
 
-    std::mutex mutex_;
-    std::unordered_map<Key, Volume, KeyHash> known_;
+    struct Known {
+        Volume volume;
+        std::chrono::steady_clock::time_point validUntil;
+    };
+
+    std::unordered_map<Key, Known, KeyHash> known_;
     std::string keepingFolder_;
     std::chrono::steady_clock::time_point keepingUntil_;
     std::unordered_set<std::string> foldersWithMountPoints_;
