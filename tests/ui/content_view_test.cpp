@@ -3,6 +3,7 @@
 #include "ui/main_window/drop_highlight.h"
 #include "window_fixture.h"
 
+#include <QAbstractSpinBox>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QLabel>
@@ -217,6 +218,23 @@ TEST_F(ContentViewTest, CancellingTheConfirmationWritesNothing) {
         EXPECT_EQ(model_.selection(), Selection{model_.items()[1].id()});
         EXPECT_FALSE(model_.lastResult().has_value());
     }
+}
+
+TEST_F(ContentViewTest, ANumberTypedButNotYetConfirmedIsTakenBeforeAsking) {
+    list({"/d/a.txt", "/d/b.txt"});
+    chooseShift();
+    auto* hours = window_->findChild<QAbstractSpinBox*>("hoursStepper");
+    ASSERT_NE(hours, nullptr);
+    hours->setFocus();
+    QTest::keyClick(hours, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(hours, Qt::Key_0);
+    settle();
+    ASSERT_EQ(model_.config().shiftHours, 2) << "typing alone writes nothing";
+
+    pressPerformShortcut();
+    EXPECT_EQ(model_.config().shiftHours, 0);
+    EXPECT_EQ(countText(), "0 of 2 will change");
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr) << "nothing would change: no confirmation";
 }
 
 TEST_F(ContentViewTest, ReturnAloneDoesNotConfirm) {
@@ -588,6 +606,31 @@ TEST_F(ContentViewTest, TheHighlightCoversTheContentAndLetsEventsThrough) {
     EXPECT_NE(image.pixelColor(9, y).rgb(), accent.rgb());
     QDragLeaveEvent leave;
     QApplication::sendEvent(window_.get(), &leave);
+}
+
+TEST_F(ContentViewTest, ADropIsNeverReportedAsAMove) {
+    files_.addFile("/d/a.txt", pastDates());
+    QMimeData data;
+    data.setData("text/uri-list", uriList({"/d/a.txt"}));
+    const QPointF at = QRectF(window_->rect()).center();
+
+    // Shift proposes moving; the source must hear that the items were copied, or it may delete them.
+    QDragEnterEvent enter(at.toPoint(), Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton,
+                          Qt::ShiftModifier);
+    QApplication::sendEvent(window_.get(), &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    EXPECT_EQ(enter.dropAction(), Qt::CopyAction);
+    QDropEvent drop(at, Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton, Qt::ShiftModifier);
+    QApplication::sendEvent(window_.get(), &drop);
+    settle();
+    EXPECT_TRUE(drop.isAccepted());
+    EXPECT_EQ(drop.dropAction(), Qt::CopyAction);
+    EXPECT_EQ(model_.items().size(), 1u);
+
+    QDropEvent moveOnly(at, Qt::MoveAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(window_.get(), &moveOnly);
+    settle();
+    EXPECT_FALSE(moveOnly.isAccepted());
 }
 
 TEST_F(ContentViewTest, DragsWithoutURLsAreRefused) {

@@ -18,6 +18,7 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QToolBar>
@@ -193,6 +194,9 @@ void ContentView::refresh() {
         const QString title = confirmationTitle(changeCount);
         confirmation_->setWindowTitle(title);
         confirmation_->setText(title);
+        if (auto* confirm = confirmation_->findChild<QPushButton*>("confirmButton")) {
+            confirm->setEnabled(changeCount > 0 && !processing);
+        }
     }
     presentResult();
 }

@@ -1,5 +1,7 @@
 #include "ui/toolkit/commands.h"
 
+#include <QAbstractSpinBox>
+#include <QApplication>
 #include <QWidget>
 
 namespace vellumark::toolkit {
@@ -11,8 +13,17 @@ QAction* makeCommand(QObject* parent, const QString& text, const QKeySequence& s
         action->setShortcut(shortcut);
         action->setShortcutContext(Qt::WindowShortcut);
     }
-    QObject::connect(action, &QAction::triggered, action, [run = std::move(run)] { run(); });
+    QObject::connect(action, &QAction::triggered, action, [run = std::move(run)] {
+        commitPendingEdit();
+        run();
+    });
     return action;
+}
+
+void commitPendingEdit() {
+    if (auto* box = qobject_cast<QAbstractSpinBox*>(QApplication::focusWidget())) {
+        box->interpretText();
+    }
 }
 
 void setToolTip(QWidget& widget, const QString& text) {

@@ -119,6 +119,23 @@ DropDestination::DropDestination(QWidget& target, std::function<void(bool)> targ
     target_.installEventFilter(this);
 }
 
+namespace {
+
+// The items are only listed, never moved: a source told that its items were moved may delete them.
+bool acceptWithoutMoving(QDropEvent& event) {
+    for (const Qt::DropAction action : {Qt::CopyAction, Qt::LinkAction}) {
+        if (event.possibleActions().testFlag(action)) {
+            event.setDropAction(action);
+            event.accept();
+            return true;
+        }
+    }
+    event.ignore();
+    return false;
+}
+
+}  // namespace
+
 bool DropDestination::eventFilter(QObject* watched, QEvent* event) {
     if (watched != &target_) {
         return false;
@@ -130,14 +147,16 @@ bool DropDestination::eventFilter(QObject* watched, QEvent* event) {
                 drag->ignore();
                 return true;
             }
-            drag->acceptProposedAction();
+            if (!acceptWithoutMoving(*drag)) {
+                return true;
+            }
             setTargeted(true);
             return true;
         }
         case QEvent::DragMove: {
             auto* drag = static_cast<QDragMoveEvent*>(event);
             if (drag->mimeData()->hasFormat(kUriListType)) {
-                drag->acceptProposedAction();
+                acceptWithoutMoving(*drag);
             }
             return true;
         }
@@ -147,7 +166,9 @@ bool DropDestination::eventFilter(QObject* watched, QEvent* event) {
         case QEvent::Drop: {
             auto* drop = static_cast<QDropEvent*>(event);
             setTargeted(false);
-            drop->acceptProposedAction();
+            if (!acceptWithoutMoving(*drop)) {
+                return true;
+            }
             onDropped_(fileURLsFromMimeData(*drop->mimeData()));
             return true;
         }
