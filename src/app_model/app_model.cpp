@@ -68,7 +68,7 @@ void AppModel::setLiftSource(const std::filesystem::path& url) {
 }
 
 void AppModel::applyChanges() {
-    if (isProcessing_ || isApplying_) {
+    if (isApplying_) {
         return;
     }
     isApplying_ = true;

@@ -78,7 +78,8 @@ private:
     ActionConfig config_;
     bool isProcessing_ = false;
     std::optional<ProcessResult> lastResult_;
-    // Set before isProcessing's first notification, which an observer might answer by applying again.
+    // Guards against a nested run. Set before isProcessing's first notification (which an observer might
+    // answer by applying again) and cleared after its last, so it covers every moment isProcessing is true.
     bool isApplying_ = false;
 };
 

@@ -9,6 +9,7 @@
 #include "ui/toolkit/path_text.h"
 #include "ui/toolkit/pickers.h"
 #include "ui/toolkit/stepper.h"
+#include "ui/toolkit/text_styles.h"
 #include "ui/toolkit/toggle.h"
 
 #include <QGridLayout>
@@ -31,7 +32,7 @@ constexpr const char* kSourcePanelMessage = "Choose the file whose dates you wan
 QLabel* makeSecondaryLabel(const QString& text, QWidget* parent) {
     auto* label = new QLabel(text, parent);
     label->setWordWrap(true);
-    label->setForegroundRole(QPalette::PlaceholderText);
+    toolkit::makeSecondary(*label);
     return label;
 }
 

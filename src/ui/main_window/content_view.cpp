@@ -4,13 +4,13 @@
 #include "ui/file_table/file_table_view.h"
 #include "ui/main_window/drop_highlight.h"
 #include "ui/main_window/empty_state_view.h"
-#include "ui/main_window/text_styles.h"
 #include "ui/main_window/window_texts.h"
 #include "ui/toolkit/commands.h"
 #include "ui/toolkit/dialogs.h"
 #include "ui/toolkit/drop_destination.h"
 #include "ui/toolkit/model_observer.h"
 #include "ui/toolkit/symbol_icons.h"
+#include "ui/toolkit/text_styles.h"
 
 #include <QAction>
 #include <QEvent>
@@ -48,19 +48,6 @@ QProgressBar* makeProgressIndicator() {
     progress->setFixedSize(48, 10);
     progress->setAccessibleName(ContentView::tr("Processing"));
     return progress;
-}
-
-// The dialogs' titles stand out from their messages, as a title bar would show them.
-void emphasizeTitle(QMessageBox& box) {
-    if (auto* title = box.findChild<QLabel*>("qt_msgbox_label")) {
-        QFont font = title->font();
-        font.setBold(true);
-        title->setFont(font);
-    }
-    // Wide enough that the message and a typical error line do not wrap word by word.
-    if (auto* message = box.findChild<QLabel*>("qt_msgbox_informativelabel")) {
-        message->setMinimumWidth(440);
-    }
 }
 
 }  // namespace
@@ -122,9 +109,9 @@ void ContentView::buildToolbar() {
 
     countLabel_ = new QLabel;
     countLabel_->setObjectName("countLabel");
-    countLabel_->setFont(calloutFont(countLabel_->font()));
+    countLabel_->setFont(toolkit::calloutFont(countLabel_->font()));
     countLabel_->setContentsMargins(6, 0, 6, 0);
-    makeSecondary(*countLabel_);
+    toolkit::makeSecondary(*countLabel_);
     toolbar->addWidget(countLabel_);
 
     performAction_ = toolkit::makeCommand(
@@ -218,7 +205,6 @@ void ContentView::presentConfirmation() {
                                      tr("Perform Changes"), tr("Cancel")})
                               .release();
     dialog->setObjectName("confirmationDialog");
-    emphasizeTitle(*dialog);
     connect(dialog, &QMessageBox::finished, this, [this, dialog] {
         const bool confirmed = toolkit::isConfirmed(*dialog);
         confirmation_ = nullptr;
@@ -254,7 +240,6 @@ void ContentView::presentResult() {
     if (!resultAlert_) {
         QMessageBox* alert = toolkit::makeAlert(this, title, summary, tr("OK")).release();
         alert->setObjectName("resultAlert");
-        emphasizeTitle(*alert);
         connect(alert, &QMessageBox::finished, this, [this, alert] {
             resultAlert_ = nullptr;
             alert->deleteLater();

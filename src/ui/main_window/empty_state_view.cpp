@@ -1,7 +1,7 @@
 #include "ui/main_window/empty_state_view.h"
 
-#include "ui/main_window/text_styles.h"
 #include "ui/toolkit/symbol_icons.h"
+#include "ui/toolkit/text_styles.h"
 
 #include <QLabel>
 #include <QVBoxLayout>
@@ -18,20 +18,20 @@ EmptyStateView::EmptyStateView(QWidget* parent) : QWidget(parent) {
     symbol->setObjectName("emptyStateSymbol");
     // Drawn in the dimmed colour of the text below it.
     QPalette dimmed = palette();
-    dimmed.setColor(QPalette::Text, secondaryColor(dimmed));
+    dimmed.setColor(QPalette::Text, toolkit::secondaryColor(dimmed));
     symbol->setPixmap(toolkit::symbolPixmap(u"calendar.badge.clock", kSymbolSize, dimmed, QIcon::Normal,
                                             devicePixelRatioF()));
     symbol->setAlignment(Qt::AlignHCenter);
 
     auto* title = new QLabel(tr("Drag files or folders here"));
     title->setObjectName("emptyStateTitle");
-    title->setFont(title3Font(title->font()));
+    title->setFont(toolkit::title3Font(title->font()));
     title->setAlignment(Qt::AlignHCenter);
 
     auto* hint = new QLabel(tr("…or use the + button in the toolbar."));
     hint->setObjectName("emptyStateHint");
     hint->setAlignment(Qt::AlignHCenter);
-    makeSecondary(*hint);
+    toolkit::makeSecondary(*hint);
 
     auto* layout = new QVBoxLayout(this);
     layout->setSpacing(kSpacing);

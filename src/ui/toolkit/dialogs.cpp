@@ -7,24 +7,34 @@ namespace vellumark::toolkit {
 
 namespace {
 
-// Messages carry file names, which must never be read as markup or links. The box's text format does not
-// reach the informative text's label, so that label is set by the name Qt gives it.
-void showAsPlainText(QMessageBox& box) {
-    box.setTextFormat(Qt::PlainText);
-    if (auto* informative = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel"))) {
-        informative->setTextFormat(Qt::PlainText);
+// Both kinds of box: the title set apart inside the box (a window manager may hide the title bar), the
+// message wide enough not to wrap word by word, and both shown as plain text, as messages carry file
+// names that must never be read as markup or links. The box's text format does not reach the
+// informative text's label, so that label is set by the name Qt gives it.
+std::unique_ptr<QMessageBox> makeMessageBox(QWidget* parent, QMessageBox::Icon icon, const QString& title,
+                                            const QString& message) {
+    auto box = std::make_unique<QMessageBox>(parent);
+    box->setIcon(icon);
+    box->setWindowTitle(title);
+    box->setText(title);
+    box->setInformativeText(message);
+    box->setTextFormat(Qt::PlainText);
+    if (auto* titleLabel = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"))) {
+        QFont font = titleLabel->font();
+        font.setBold(true);
+        titleLabel->setFont(font);
     }
+    if (auto* informative = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel"))) {
+        informative->setTextFormat(Qt::PlainText);
+        informative->setMinimumWidth(440);
+    }
+    return box;
 }
 
 }  // namespace
 
 std::unique_ptr<QMessageBox> makeConfirmationDialog(QWidget* parent, const ConfirmationTexts& texts) {
-    auto dialog = std::make_unique<QMessageBox>(parent);
-    dialog->setIcon(QMessageBox::Warning);
-    dialog->setWindowTitle(texts.title);
-    dialog->setText(texts.title);
-    dialog->setInformativeText(texts.message);
-    showAsPlainText(*dialog);
+    auto dialog = makeMessageBox(parent, QMessageBox::Warning, texts.title, texts.message);
     QPushButton* confirmButton = dialog->addButton(texts.confirmButton, QMessageBox::DestructiveRole);
     confirmButton->setObjectName(QStringLiteral("confirmButton"));
     QPushButton* cancelButton = dialog->addButton(texts.cancelButton, QMessageBox::RejectRole);
@@ -38,20 +48,9 @@ bool isConfirmed(const QMessageBox& dialog) {
     return clicked != nullptr && clicked->objectName() == QLatin1String("confirmButton");
 }
 
-bool confirm(QWidget* parent, const ConfirmationTexts& texts) {
-    const std::unique_ptr<QMessageBox> dialog = makeConfirmationDialog(parent, texts);
-    dialog->exec();
-    return isConfirmed(*dialog);
-}
-
 std::unique_ptr<QMessageBox> makeAlert(QWidget* parent, const QString& title, const QString& message,
                                        const QString& okButton) {
-    auto alert = std::make_unique<QMessageBox>(parent);
-    alert->setIcon(QMessageBox::Information);
-    alert->setWindowTitle(title);
-    alert->setText(title);
-    alert->setInformativeText(message);
-    showAsPlainText(*alert);
+    auto alert = makeMessageBox(parent, QMessageBox::Information, title, message);
     QPushButton* ok = alert->addButton(okButton, QMessageBox::AcceptRole);
     alert->setDefaultButton(ok);
     alert->setEscapeButton(ok);

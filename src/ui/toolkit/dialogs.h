@@ -21,10 +21,7 @@ std::unique_ptr<QMessageBox> makeConfirmationDialog(QWidget* parent, const Confi
 // Whether a dialog made by makeConfirmationDialog ended with its confirm button.
 bool isConfirmed(const QMessageBox& dialog);
 
-// Runs the dialog modally; true when the user confirmed.
-bool confirm(QWidget* parent, const ConfirmationTexts& texts);
-
-// A message with a title and one default button that closes it.
+// A message with a title and one default button that closes it. Texts of both kinds are plain text.
 std::unique_ptr<QMessageBox> makeAlert(QWidget* parent, const QString& title, const QString& message,
                                        const QString& okButton);
 

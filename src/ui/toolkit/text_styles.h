@@ -1,12 +1,14 @@
 #pragma once
 
+#include <QColor>
 #include <QFont>
+#include <QPalette>
 #include <QWidget>
 
-namespace vellumark {
+namespace vellumark::toolkit {
 
-// The dimmed foreground of secondary texts: halfway from the text colour to the background, so it
-// reads as quieter on light and dark palettes alike.
+// The dimmed foreground of secondary texts: the palette's own quiet text colour, so it follows light and
+// dark palettes, and changes of palette while the program runs.
 QColor secondaryColor(const QPalette& palette);
 void makeSecondary(QWidget& widget);
 
@@ -14,4 +16,4 @@ void makeSecondary(QWidget& widget);
 QFont calloutFont(QFont body);
 QFont title3Font(QFont body);
 
-}  // namespace vellumark
+}  // namespace vellumark::toolkit

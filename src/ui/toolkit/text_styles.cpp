@@ -1,0 +1,32 @@
+#include "ui/toolkit/text_styles.h"
+
+#include <utility>
+
+namespace vellumark::toolkit {
+
+namespace {
+
+QFont scaled(QFont font, qreal factor) {
+    font.setPointSizeF(font.pointSizeF() * factor);
+    return font;
+}
+
+}  // namespace
+
+QColor secondaryColor(const QPalette& palette) {
+    return palette.color(QPalette::PlaceholderText);
+}
+
+void makeSecondary(QWidget& widget) {
+    widget.setForegroundRole(QPalette::PlaceholderText);
+}
+
+QFont calloutFont(QFont body) {
+    return scaled(std::move(body), 12.0 / 13.0);
+}
+
+QFont title3Font(QFont body) {
+    return scaled(std::move(body), 15.0 / 13.0);
+}
+
+}  // namespace vellumark::toolkit
