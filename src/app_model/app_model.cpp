@@ -14,6 +14,7 @@ AppModel::AppModel(FileAccess& files, OpenPanel& addPanel, Clock clock)
 void AppModel::willWriteItems() {
     objectWillChange_.send();
     ++itemsRevision_;
+    failureMarks_.clear();
 }
 
 void AppModel::setSelection(Selection selection) {
@@ -23,6 +24,7 @@ void AppModel::setSelection(Selection selection) {
 
 void AppModel::setConfig(ActionConfig config) {
     objectWillChange_.send();
+    failureMarks_.clear();
     config_ = std::move(config);
 }
 
@@ -85,26 +87,41 @@ void AppModel::applyChanges() {
         // so no item is copied.
         std::vector<PlannedDates> plan;
         plan.reserve(items_.size());
+        ProcessResult result;
+        PlanSummary summary;
         for (const FileItem& item : items_) {
             plan.push_back(planDates(item, config_, clock_()));
+            addToSummary(summary, item, plan.back());
         }
+        result.keptCreation = std::move(summary.keptCreation);
 
-        ProcessResult result;
+        std::vector<std::pair<std::size_t, std::string>> failures;  // list position, reason
         for (std::size_t i = 0; i < items_.size(); ++i) {
-            if (!changesAnything(items_[i], plan[i])) {
-                continue;
+            std::optional<FileDateError> error;
+            if (changesAnything(items_[i], plan[i])) {
+                error = writeChange(files_, items_[i], plan[i]);
+                result.succeeded += error ? 0 : 1;
             }
-            if (std::optional<FileDateError> error = writeChange(files_, items_[i], plan[i])) {
+            if (!error) {
+                error = refusal(items_[i], plan[i]);
+            }
+            if (error) {
                 ++result.failed;
                 result.errors.push_back(error->description());
-            } else {
-                ++result.succeeded;
+                failures.emplace_back(i, std::move(error->underlying));
             }
         }
 
         refreshItems();
 
+        // The refresh keeps the list's order, so positions name the refreshed items.
+        for (auto& [position, reason] : failures) {
+            result.failedItems.push_back({items_[position].id(), reason});
+        }
         objectWillChange_.send();
+        for (const FailedItem& failure : result.failedItems) {
+            failureMarks_.emplace(failure.item, failure.reason);
+        }
         lastResult_ = std::move(result);
     } catch (...) {
         // Never leave the model stuck in a run that can no longer finish.
@@ -121,9 +138,7 @@ void AppModel::refreshItems() {
     std::vector<FileItem> refreshed;
     refreshed.reserve(items_.size());
     for (const FileItem& item : items_) {
-        const ReadDates dates = readDates(files_, item.url());
-        refreshed.push_back(
-            FileItem::withPath(item.path(), dates.creationDate, dates.modificationDate, dates.isDirectory));
+        refreshed.push_back(itemFromRead(item.path(), readDates(files_, item.url())));
     }
     willWriteItems();
     items_ = std::move(refreshed);
@@ -137,6 +152,10 @@ std::vector<PlannedChange> AppModel::plannedChanges() const {
 
 std::size_t AppModel::changeCount() const {
     return vellumark::changeCount(items_, config_, clock_);
+}
+
+PlanSummary AppModel::planSummary() const {
+    return summarizePlan(items_, config_, clock_);
 }
 
 }  // namespace vellumark

@@ -14,6 +14,8 @@
 #include <filesystem>
 #include <optional>
 #include <span>
+#include <string>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -39,6 +41,9 @@ public:
     const ActionConfig& config() const { return config_; }
     bool isProcessing() const { return isProcessing_; }
     const std::optional<ProcessResult>& lastResult() const { return lastResult_; }
+    // The items the last run could not change as planned, with the reason, by item id. Cleared when the
+    // list or the settings are written again.
+    const std::unordered_map<Uuid, std::string>& failureMarks() const { return failureMarks_; }
 
     void setSelection(Selection selection);
     void setConfig(ActionConfig config);
@@ -46,6 +51,7 @@ public:
     template <typename Edit>
     void editConfig(Edit&& edit) {
         objectWillChange_.send();
+        failureMarks_.clear();
         edit(config_);
     }
     void setLastResult(std::optional<ProcessResult> result);
@@ -60,6 +66,7 @@ public:
 
     std::vector<PlannedChange> plannedChanges() const;
     std::size_t changeCount() const;
+    PlanSummary planSummary() const;
 
     FileAccess& fileAccess() const { return files_; }
     const Clock& clock() const { return clock_; }
@@ -78,6 +85,7 @@ private:
     ActionConfig config_;
     bool isProcessing_ = false;
     std::optional<ProcessResult> lastResult_;
+    std::unordered_map<Uuid, std::string> failureMarks_;
     // Guards against a nested run. Set before isProcessing's first notification (which an observer might
     // answer by applying again) and cleared after its last, so it covers every moment isProcessing is true.
     bool isApplying_ = false;

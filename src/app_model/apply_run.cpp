@@ -1,28 +1,38 @@
 #include "app_model/apply_run.h"
 
+#include "app_model/date_reasons.h"
+
 #include <utility>
 
 namespace vellumark {
 
 std::optional<FileDateError> writeChange(FileAccess& files, const PlannedChange& change) {
-    return writeChange(files, change.item, PlannedDates{change.newCreation, change.newModification});
+    return writeChange(files, change.item, change.dates());
 }
 
 std::optional<FileDateError> writeChange(FileAccess& files, const FileItem& item, const PlannedDates& dates) {
     DateAttributes attributes;
-    if (dates.newCreation && !datesMatch(item.creationDate, dates.newCreation)) {
+    if (dates.creationFate == DateFate::changes) {
         attributes.creationDate = dates.newCreation;
     }
-    if (dates.newModification && !datesMatch(item.modificationDate, dates.newModification)) {
+    if (dates.modificationFate == DateFate::changes) {
         attributes.modificationDate = dates.newModification;
     }
-    // A date cannot be removed: when the only difference is an absent new date there is nothing to write.
     if (!attributes.creationDate && !attributes.modificationDate) {
         return std::nullopt;
     }
-    std::filesystem::path url = item.url();
-    if (std::optional<std::string> failure = files.setAttributes(url, attributes)) {
-        return FileDateError{std::move(url), std::move(*failure)};
+    if (std::optional<std::string> failure = files.setAttributes(item.url(), attributes)) {
+        return FileDateError{item.url(), std::move(*failure)};
+    }
+    return std::nullopt;
+}
+
+std::optional<FileDateError> refusal(const FileItem& item, const PlannedDates& dates) {
+    if (dates.creationFate == DateFate::notStorable) {
+        return FileDateError{item.url(), notStorableText(*item.volume, *dates.newCreation)};
+    }
+    if (dates.modificationFate == DateFate::notStorable) {
+        return FileDateError{item.url(), notStorableText(*item.volume, *dates.newModification)};
     }
     return std::nullopt;
 }

@@ -10,11 +10,15 @@
 
 namespace vellumark {
 
-// Writes the dates of `change` that differ to the whole second and are present, in one call.
-// Writes nothing when no such date exists. Returns the error when the write fails.
+// Writes the dates of `change` whose fate is `changes`, in one call; writes nothing when there are none.
+// Returns the error when the write fails.
 std::optional<FileDateError> writeChange(FileAccess& files, const PlannedChange& change);
 
 // The same for an item and its planned dates, without copying the item.
 std::optional<FileDateError> writeChange(FileAccess& files, const FileItem& item, const PlannedDates& dates);
+
+// Why a date of the plan cannot be stored, as the error the run reports for it; such a date is never
+// sent to the disk. nullopt when every date of the plan can be stored.
+std::optional<FileDateError> refusal(const FileItem& item, const PlannedDates& dates);
 
 }  // namespace vellumark

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/date.h"
+#include "model/volume_capabilities.h"
 
 #include <filesystem>
 #include <functional>
@@ -21,10 +22,11 @@ struct DateAttributes {
     std::optional<Date> modificationDate;
 };
 
-// Existence and dates of one item, as one answer.
+// Existence and dates of one item, as one answer, with what the item's volume can do.
 struct ItemInfo {
     Existence existence;
     std::optional<DateAttributes> dates;  // nullopt when missing or unreadable
+    VolumeRef volume;                     // unrestricted when not known
 };
 
 // The narrow door to the file system. Paths are raw bytes from end to end.
@@ -39,10 +41,11 @@ public:
     // A date the file system does not keep is absent.
     virtual std::optional<DateAttributes> attributes(const std::filesystem::path& path) const = 0;
 
-    // Both answers above at once. Implementations override it where one system call can give both
-    // (a plain file or folder needs no second look; only a symbolic link does).
+    // Both answers above at once, and what the item's volume can do with dates. Implementations override
+    // it where one system call can give both (a plain file or folder needs no second look; only a
+    // symbolic link does) and where they know their volumes.
     virtual ItemInfo inspect(const std::filesystem::path& path) const {
-        ItemInfo info{fileExists(path), std::nullopt};
+        ItemInfo info{fileExists(path), std::nullopt, {}};
         if (info.existence.exists) {
             info.dates = attributes(path);
         }

@@ -35,8 +35,7 @@ void collectInto(const FileAccess& files, const ListedPaths::PathAt& pathAt, Lis
         }
         const ReadDates dates =
             path == url.native() ? readDates(files, url) : readDates(files, std::filesystem::path(path));
-        append(FileItem::withPath(std::move(path), dates.creationDate, dates.modificationDate,
-                                  dates.isDirectory));
+        append(itemFromRead(std::move(path), dates));
         ++expectedCount;
         if (listedCount() != expectedCount) {
             // Someone else changed the list meanwhile (from a change notification): the recorded positions
@@ -56,11 +55,19 @@ ReadDates readDates(const FileAccess& files, const std::filesystem::path& url) {
     }
     ReadDates result;
     result.isDirectory = info.existence.isDirectory;
+    result.volume = info.volume;
     if (info.dates) {
         result.creationDate = info.dates->creationDate;
         result.modificationDate = info.dates->modificationDate;
     }
     return result;
+}
+
+FileItem itemFromRead(std::string path, const ReadDates& dates) {
+    FileItem item =
+        FileItem::withPath(std::move(path), dates.creationDate, dates.modificationDate, dates.isDirectory);
+    item.volume = dates.volume;
+    return item;
 }
 
 std::string standardizedPathBytes(std::string_view path) {

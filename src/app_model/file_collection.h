@@ -18,10 +18,15 @@ struct ReadDates {
     std::optional<Date> creationDate;
     std::optional<Date> modificationDate;
     bool isDirectory = false;
+    VolumeRef volume;
 };
 
-// Never fails: whatever cannot be read is absent; a missing item is (absent, absent, false).
+// Never fails: whatever cannot be read is absent; a missing item is (absent, absent, false) on a volume
+// not known.
 ReadDates readDates(const FileAccess& files, const std::filesystem::path& url);
+
+// A new item for `path` from what was read of it.
+FileItem itemFromRead(std::string path, const ReadDates& dates);
 
 // `.` and `..` components and repeated separators removed lexically, no trailing separator
 // ("/a/b/../c/" -> "/a/c", "/.." -> "/"). Symbolic links are not resolved.

@@ -1,5 +1,6 @@
 #include "app_model/linux_file_access.h"
 
+#include "app_model/date_reasons.h"
 #include "app_model/directory_walk.h"
 #include "app_model/item_location.h"
 #include "app_model/ntfs_time.h"
@@ -12,7 +13,9 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <limits>
 #include <string_view>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/statfs.h>
 #include <sys/xattr.h>
@@ -47,93 +50,199 @@ constexpr std::int64_t kSecond = 1'000'000'000;
 enum class CreationStore { none, ntfs3g, cifs };
 
 struct Volume {
-    std::string typeName;
     CreationStore creation = CreationStore::none;
-    std::int64_t granularity = kSecond;  // how finely dates are kept, in nanoseconds
     // A file system in the kernel, which keeps any date within its range that utimensat accepts: the
     // kernel itself sets it, only rounded to the granularity.
     bool keepsWhatItAccepts = false;
+    VolumeRef capabilities;
+
+    std::int64_t granularity() const { return capabilities->granularity; }
 };
+
+// A range of dates a file system stores, in seconds since 1970, both ends included.
+struct SecondsRange {
+    std::int64_t earliest;
+    std::int64_t latest;
+};
+constexpr std::int64_t kLeast = std::numeric_limits<std::int64_t>::min();
+constexpr std::int64_t kMost = std::numeric_limits<std::int64_t>::max();
+constexpr SecondsRange kAnyDate{kLeast, kMost};
+constexpr SecondsRange kSigned32{-2'147'483'648, 2'147'483'647};          // 1901-12-13 .. 2038-01-19
+constexpr SecondsRange kUnsigned32{0, 4'294'967'295};                     // 1970 .. 2106-02-07
+constexpr SecondsRange kExt4LargeInodes{-2'147'483'648, 15'032'385'535};  // .. 2446-05-10
+constexpr SecondsRange kXfsBigTime{-2'147'483'648, 16'299'260'424};       // .. 2486-07-02
+constexpr SecondsRange kFat{315'532'800, 4'354'819'198};                  // 1980 .. 2107-12-31 23:59:58
+constexpr SecondsRange kExfat{315'532'800, 4'354'819'199};                // 1980 .. 2107-12-31 23:59:59
+constexpr SecondsRange kHfs{-2'082'844'800, 2'082'844'799};               // 1904 .. 2040-02-06
+
+constexpr std::uint32_t kExt4Magic = 0xEF53;
+constexpr std::uint32_t kXfsMagic = 0x58465342;
+constexpr std::uint32_t kNtfsMagic = 0x5346544E;
+constexpr std::uint32_t kNtfs3Magic = 0x7366746E;
 
 struct FileSystemType {
     std::uint32_t magic;
     const char* name;
     std::int64_t granularity;
+    SecondsRange range = kAnyDate;
     bool keepsWhatItAccepts = false;
 };
 
-// File systems not listed here are given one second of leeway when a written date is read back. So is
-// ext4, whose volumes with small inodes (and those made as ext2 or ext3) keep whole seconds only.
+// File systems not listed here are taken to store any date to the second; as everywhere, a written date
+// counts only once it reads back. ext4 and xfs are refined from the volume itself (see refined()).
 constexpr FileSystemType kFileSystemTypes[] = {
-    {0xEF53, "ext4", kSecond, true},
-    {0x58465342, "xfs", kNanosecond, true},
-    {0x9123683E, "btrfs", kNanosecond, true},
-    {0x01021994, "tmpfs", kNanosecond, true},
-    {0x858458F6, "ramfs", kNanosecond, true},
-    {0xF2F52010, "f2fs", kNanosecond, true},
-    {0xCA451A4E, "bcachefs", kNanosecond, true},
+    {kExt4Magic, "ext4", kSecond, kSigned32, true},
+    {kXfsMagic, "xfs", kNanosecond, kSigned32, true},
+    {0x9123683E, "btrfs", kNanosecond, kAnyDate, true},
+    {0x01021994, "tmpfs", kNanosecond, kAnyDate, true},
+    {0x858458F6, "ramfs", kNanosecond, kAnyDate, true},
+    {0xF2F52010, "f2fs", kNanosecond, kAnyDate, true},
+    {0xCA451A4E, "bcachefs", kNanosecond, kAnyDate, true},
     {0x2FC12FC1, "zfs", kNanosecond},
     {0x794C7630, "overlay", kNanosecond},
-    {0x3153464A, "jfs", kSecond},
-    {0x52654973, "reiserfs", kSecond},
-    {0x4D44, "vfat", 2 * kSecond, true},
-    {0x2011BAB0, "exfat", 10'000'000, true},
-    {0x5346544E, "ntfs", 100},
-    {0x7366746E, "ntfs3", 100},
-    {0x4244, "hfs", kSecond},
-    {0x482B, "hfsplus", kSecond},
-    {0x9660, "iso9660", kSecond},
-    {0x15013346, "udf", kSecond},
+    {0x3153464A, "jfs", kSecond, kUnsigned32},
+    {0x52654973, "reiserfs", kSecond, kUnsigned32},
+    {0x4D44, "FAT", 2 * kSecond, kFat, true},
+    {0x2011BAB0, "exFAT", 10'000'000, kExfat, true},
+    {kNtfsMagic, "NTFS", 100},
+    {kNtfs3Magic, "NTFS", 100},
+    {0x4244, "HFS", kSecond, kHfs},
+    {0x482B, "HFS+", kSecond, kHfs},
+    {0x9660, "ISO 9660", kSecond},
+    {0x15013346, "UDF", kSecond},
     {0x73717368, "squashfs", kSecond},
     {0xE0F5E1E2, "erofs", kSecond},
-    {0x6969, "nfs", kSecond},
-    {kCifsMagic, "cifs", 100},
-    {kSmb2Magic, "smb3", 100},
-    {kFuseMagic, "fuse", kSecond},
+    {0x6969, "NFS", kSecond},
+    {kCifsMagic, "SMB", 100},
+    {kSmb2Magic, "SMB", 100},
+    {kFuseMagic, "FUSE", kSecond},
 };
+
+VolumeCapabilities capabilitiesOf(std::string name, std::int64_t granularity, SecondsRange range) {
+    VolumeCapabilities capabilities;
+    capabilities.fileSystem = std::move(name);
+    capabilities.canWriteCreation = false;
+    capabilities.granularity = granularity;
+    if (range.earliest != kLeast) {
+        capabilities.earliest = Date::fromParts(range.earliest);
+    }
+    if (range.latest != kMost) {
+        // The kernel keeps no fraction in the last second of a range: it clamps to the whole second.
+        capabilities.latest = Date::fromParts(range.latest);
+    }
+    return capabilities;
+}
+
+// NTFS file times: 1601-01-01 to the last 100-nanosecond tick that 64 bits hold (30828-09-14).
+VolumeCapabilities withNtfsRange(VolumeCapabilities capabilities) {
+    capabilities.earliest = dateFromNtfsTicks(0);
+    capabilities.latest = dateFromNtfsTicks(kMost);
+    capabilities.granularity = 100;
+    return capabilities;
+}
+
+Volume volumeOf(VolumeCapabilities capabilities, bool keepsWhatItAccepts = false,
+                CreationStore creation = CreationStore::none) {
+    capabilities.canWriteCreation = creation != CreationStore::none;
+    return {creation, keepsWhatItAccepts, VolumeCapabilities::shared(capabilities)};
+}
 
 Volume volumeOfType(std::uint32_t magic) {
     for (const FileSystemType& type : kFileSystemTypes) {
-        if (type.magic == magic) {
-            return {type.name, CreationStore::none, type.granularity, type.keepsWhatItAccepts};
+        if (type.magic != magic) {
+            continue;
         }
+        VolumeCapabilities capabilities = capabilitiesOf(type.name, type.granularity, type.range);
+        if (magic == kNtfsMagic || magic == kNtfs3Magic) {
+            return volumeOf(withNtfsRange(std::move(capabilities)), type.keepsWhatItAccepts);
+        }
+        if (magic == kCifsMagic || magic == kSmb2Magic) {
+            return volumeOf(withNtfsRange(std::move(capabilities)), false, CreationStore::cifs);
+        }
+        return volumeOf(std::move(capabilities), type.keepsWhatItAccepts);
     }
     char name[32];
-    std::snprintf(name, sizeof name, "type 0x%x", static_cast<unsigned>(magic));
-    return {name, CreationStore::none, kSecond};
+    std::snprintf(name, sizeof name, "file system 0x%x", static_cast<unsigned>(magic));
+    return volumeOf(capabilitiesOf(name, kSecond, kAnyDate));
 }
 
-// "2038-01-19 03:14:07 UTC", with the fraction only when there is one.
-std::string utcText(Date date) {
-    const std::int64_t days = date.seconds() / 86'400 - (date.seconds() % 86'400 < 0 ? 1 : 0);
-    const std::int64_t secondOfDay = date.seconds() - days * 86'400;
-    // Civil date from a day count (proleptic Gregorian), after Howard Hinnant's days_from_civil inverse.
-    const std::int64_t shifted = days + 719'468;
-    const std::int64_t era = (shifted >= 0 ? shifted : shifted - 146'096) / 146'097;
-    const std::int64_t dayOfEra = shifted - era * 146'097;
-    const std::int64_t yearOfEra =
-        (dayOfEra - dayOfEra / 1'460 + dayOfEra / 36'524 - dayOfEra / 146'096) / 365;
-    const std::int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
-    const std::int64_t monthIndex = (5 * dayOfYear + 2) / 153;
-    const std::int64_t day = dayOfYear - (153 * monthIndex + 2) / 5 + 1;
-    const std::int64_t month = monthIndex < 10 ? monthIndex + 3 : monthIndex - 9;
-    const std::int64_t year = yearOfEra + era * 400 + (month <= 2 ? 1 : 0);
+// The first part of xfs's answer to its geometry request (XFS_IOC_FSGEOMETRY_V1), up to its flags.
+struct XfsGeometry {
+    std::uint32_t blockSize, realtimeExtentSize, groupBlocks, groupCount, logBlocks, sectorSize, inodeSize,
+        inodePercent;
+    std::uint64_t dataBlocks, realtimeBlocks, realtimeExtents, logStart;
+    unsigned char uuid[16];
+    std::uint32_t stripeUnit, stripeWidth;
+    std::int32_t version;
+    std::uint32_t flags, logSectorSize, realtimeSectorSize, directoryBlockSize;
+};
+const unsigned long kXfsGeometryRequest = _IOR('X', 100, XfsGeometry);
 
-    char text[80];
-    std::snprintf(text, sizeof text, "%04lld-%02lld-%02lld %02lld:%02lld:%02lld",
-                  static_cast<long long>(year), static_cast<long long>(month), static_cast<long long>(day),
-                  static_cast<long long>(secondOfDay / 3'600), static_cast<long long>(secondOfDay / 60 % 60),
-                  static_cast<long long>(secondOfDay % 60));
-    std::string result = text;
-    if (date.nanoseconds() != 0) {
-        std::snprintf(text, sizeof text, ".%09d", static_cast<int>(date.nanoseconds()));
-        std::string fraction = text;
-        while (fraction.back() == '0') {
-            fraction.pop_back();
-        }
-        result += fraction;
+struct MountedSource {
+    std::string type;
+    std::string source;
+};
+
+// The type and source of the mount whose device is major:minor, from /proc/self/mountinfo.
+MountedSource mountedSource(std::uint32_t major, std::uint32_t minor) {
+    std::FILE* file = std::fopen("/proc/self/mountinfo", "re");
+    if (file == nullptr) {
+        return {};
     }
-    return result + " UTC";
+    const std::string device = std::to_string(major) + ":" + std::to_string(minor);
+    MountedSource found;
+    char* line = nullptr;
+    std::size_t capacity = 0;
+    while (::getline(&line, &capacity, file) > 0) {
+        // "44 26 7:0 / /mnt rw,relatime - fuseblk /dev/loop0 rw,..."
+        std::string_view text(line);
+        std::size_t field = 0;
+        std::size_t start = 0;
+        std::string_view fields[3];
+        while (field < 3 && start < text.size()) {
+            const std::size_t end = std::min(text.find(' ', start), text.size());
+            fields[field++] = text.substr(start, end - start);
+            start = end + 1;
+        }
+        const std::size_t separator = text.find(" - ");
+        if (field < 3 || fields[2] != device || separator == std::string_view::npos) {
+            continue;
+        }
+        std::string_view rest = text.substr(separator + 3);
+        const std::size_t typeEnd = std::min(rest.find(' '), rest.size());
+        found.type = rest.substr(0, typeEnd);
+        rest.remove_prefix(std::min(typeEnd + 1, rest.size()));
+        found.source = rest.substr(0, std::min(rest.find(' '), rest.size()));
+        break;
+    }
+    std::free(line);
+    std::fclose(file);
+    return found;
+}
+
+// "exFAT" or "FAT" when the block device holds such a file system (its boot sector says so), else "".
+std::string fileSystemOnDevice(const std::string& device) {
+    if (!device.starts_with("/dev/")) {
+        return {};
+    }
+    const int fd = ::open(device.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
+        return {};
+    }
+    std::array<char, 90> sector{};
+    const bool read = ::pread(fd, sector.data(), sector.size(), 0) == static_cast<ssize_t>(sector.size());
+    ::close(fd);
+    const std::string_view text(sector.data(), sector.size());
+    if (!read) {
+        return {};
+    }
+    if (text.substr(3, 8) == "EXFAT   ") {
+        return "exFAT";
+    }
+    if (text.substr(54, 3) == "FAT" || text.substr(82, 5) == "FAT32") {
+        return "FAT";
+    }
+    return {};
 }
 
 std::string systemText(int error) {
@@ -147,7 +256,7 @@ std::string systemText(int error) {
 }
 
 std::string cannotChangeCreationText(const Volume& volume) {
-    return "the creation date cannot be changed on this file system (" + volume.typeName + ")";
+    return keptCreationText(*volume.capabilities);
 }
 
 // The reason for a failed call in plain words; `item` is the item as it was before writing.
@@ -379,7 +488,7 @@ public:
             known_.erase(known);
         }
         bool lasting = true;
-        Volume volume = detect(at, lasting);
+        Volume volume = detect(at, item, lasting);
         if (lasting) {
             // Before Linux 6.8 mount ids and the device numbers of FUSE and tmpfs are reused: a volume
             // mounted in place of another could take its key, so such an answer is trusted only briefly.
@@ -426,7 +535,7 @@ private:
 
     // Learns the kind of file system from the item itself; `lasting` is cleared when the answer came
     // from a passing failure and should be asked again next time.
-    static Volume detect(const ItemLocation& at, bool& lasting) {
+    static Volume detect(const ItemLocation& at, const struct statx& item, bool& lasting) {
         const int fd = ::openat(at.folder(), at.name(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
         struct statfs status {};
         const bool known = fd >= 0 && ::fstatfs(fd, &status) == 0;
@@ -439,21 +548,76 @@ private:
         }
 
         const auto magic = static_cast<std::uint32_t>(status.f_type);
-        Volume volume = volumeOfType(magic);
-        if (magic == kCifsMagic || magic == kSmb2Magic) {
-            volume.creation = CreationStore::cifs;
-        } else if (magic == kFuseMagic) {
-            // Among FUSE drivers only ntfs-3g answers its own attribute.
-            NtfsTimeBytes bytes{};
-            const ssize_t size =
-                ::lgetxattr(at.pathForAttributes(), kNtfsCreationAttribute, bytes.data(), bytes.size());
-            if (size == static_cast<ssize_t>(bytes.size())) {
-                volume = {"ntfs-3g", CreationStore::ntfs3g, 100};
-            } else if (size < 0 && errno != ENODATA && errno != ENOTSUP && errno != ERANGE) {
-                lasting = false;
-            }
+        switch (magic) {
+            case kExt4Magic:
+                // Inodes of 256 bytes and more keep a birth time, nanoseconds and dates until 2446; those
+                // of 128 bytes (and ext2, ext3) keep whole seconds until 2038.
+                if ((item.stx_mask & STATX_BTIME) != 0) {
+                    return volumeOf(capabilitiesOf("ext4", kNanosecond, kExt4LargeInodes), true);
+                }
+                return volumeOfType(magic);
+            case kXfsMagic:
+                if (xfsHasBigTime(at, item)) {
+                    return volumeOf(capabilitiesOf("xfs", kNanosecond, kXfsBigTime), true);
+                }
+                return volumeOfType(magic);
+            case kFuseMagic:
+                return detectFuse(at, item, lasting);
+            default:
+                return volumeOfType(magic);
         }
-        return volume;
+    }
+
+    // Among FUSE drivers only ntfs-3g answers its own attribute; the others are named by their mount.
+    static Volume detectFuse(const ItemLocation& at, const struct statx& item, bool& lasting) {
+        NtfsTimeBytes bytes{};
+        const ssize_t size =
+            ::lgetxattr(at.pathForAttributes(), kNtfsCreationAttribute, bytes.data(), bytes.size());
+        if (size == static_cast<ssize_t>(bytes.size())) {
+            return volumeOf(withNtfsRange(capabilitiesOf("ntfs-3g", 100, kAnyDate)), false,
+                            CreationStore::ntfs3g);
+        }
+        if (size < 0 && errno != ENODATA && errno != ENOTSUP && errno != ERANGE) {
+            lasting = false;
+        }
+        const MountedSource mount = mountedSource(item.stx_dev_major, item.stx_dev_minor);
+        const std::string content =
+            mount.type == "fuseblk" ? fileSystemOnDevice(mount.source) : std::string();
+        if (content == "exFAT" || content == "FAT") {
+            // FUSE drivers of FAT and exFAT keep whole seconds, within FAT's range.
+            return volumeOf(capabilitiesOf(content, content == "FAT" ? 2 * kSecond : kSecond, kFat));
+        }
+        std::string name = mount.type;
+        if (name.starts_with("fuse.")) {
+            name.erase(0, 5);
+        }
+        return volumeOfType(kFuseMagic).capabilities->fileSystem == name || name.empty()
+                   ? volumeOfType(kFuseMagic)
+                   : volumeOf(capabilitiesOf(name, kSecond, kAnyDate));
+    }
+
+    // Whether an xfs volume stores dates past 2038 (its "bigtime" feature, the default since 2021).
+    static bool xfsHasBigTime(const ItemLocation& at, const struct statx& item) {
+        // The geometry call needs a descriptor open for reading: the folder itself, or the item's folder.
+        int fd = -1;
+        if (S_ISDIR(item.stx_mode)) {
+            fd = ::openat(at.folder(), at.name(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        } else {
+            const std::string_view name(at.name());
+            const std::size_t slash = name.rfind('/');
+            const std::string folder = slash == std::string_view::npos ? std::string(".")
+                                       : slash == 0                    ? std::string("/")
+                                                                       : std::string(name.substr(0, slash));
+            fd = ::openat(at.folder(), folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        }
+        if (fd < 0) {
+            return true;
+        }
+        XfsGeometry geometry{};
+        const bool answered = ::ioctl(fd, kXfsGeometryRequest, &geometry) == 0;
+        ::close(fd);
+        constexpr std::uint32_t kBigTime = 1U << 21;
+        return !answered || (geometry.flags & kBigTime) != 0;
     }
 
     struct Known {
@@ -492,7 +656,7 @@ std::optional<std::string> writeModificationFirst(const ItemLocation& at, LinuxF
     }
     const Volume volume = volumes.of(at, item);
     DateAttributes kept = readDates(at, item, volume);
-    if (keptWithin(kept.modificationDate, date, volume.granularity)) {
+    if (keptWithin(kept.modificationDate, date, volume.granularity())) {
         if (volume.keepsWhatItAccepts && isKnownNotMountPoint(item)) {
             volumes.noteKept(folder);
         }
@@ -510,7 +674,7 @@ std::optional<std::string> writeModificationFirst(const ItemLocation& at, LinuxF
                 return "its dates could not be read back after writing (" + failureText(errno) + ")";
             }
             kept = readDates(at, item, volume);
-            if (keptWithin(kept.modificationDate, date, volume.granularity)) {
+            if (keptWithin(kept.modificationDate, date, volume.granularity())) {
                 return std::nullopt;
             }
         }
@@ -565,7 +729,9 @@ ItemInfo LinuxFileAccess::inspect(const std::filesystem::path& path) const {
     if (isMountPoint(item)) {
         volumes_->noteMountPoint(folderOf(path));
     }
-    info.dates = readDates(at, item, volumes_->of(at, item));
+    const Volume volume = volumes_->of(at, item);
+    info.dates = readDates(at, item, volume);
+    info.volume = volume.capabilities;
     return info;
 }
 
@@ -601,12 +767,12 @@ std::optional<std::string> LinuxFileAccess::setAttributes(const std::filesystem:
         if (volume.creation == CreationStore::none) {
             return cannotChangeCreationText(volume);
         }
-        if (!ntfsTicksFromDate(*creation)) {
-            return failureText(EOVERFLOW);
+        if (!volume.capabilities->canStore(*creation)) {
+            return notStorableText(*volume.capabilities, *creation);
         }
     }
-    if (modification && volume.creation != CreationStore::none && !ntfsTicksFromDate(*modification)) {
-        return failureText(EOVERFLOW);
+    if (modification && !volume.capabilities->canStore(*modification)) {
+        return notStorableText(*volume.capabilities, *modification);
     }
     const DateAttributes before = readDates(at, item, volume);
     std::optional<NtfsTimes> ntfsTimes;
@@ -627,10 +793,10 @@ std::optional<std::string> LinuxFileAccess::setAttributes(const std::filesystem:
     }
     const DateAttributes kept = readDates(at, after, volume);
     std::string mismatch;
-    if (creation && !keptWithin(kept.creationDate, *creation, volume.granularity)) {
+    if (creation && !keptWithin(kept.creationDate, *creation, volume.granularity())) {
         mismatch = keptText("creation", kept.creationDate, *creation);
     }
-    if (modification && !keptWithin(kept.modificationDate, *modification, volume.granularity)) {
+    if (modification && !keptWithin(kept.modificationDate, *modification, volume.granularity())) {
         mismatch += (mismatch.empty() ? "" : ", and ") +
                     keptText("modification", kept.modificationDate, *modification);
     }

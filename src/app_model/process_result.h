@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/planner.h"
 #include "model/uuid.h"
 
 #include <cstdint>
@@ -8,12 +9,27 @@
 
 namespace vellumark {
 
-// The outcome of one apply run. `errors` holds one text per failed item, in list order.
+// One item the run could not change as planned: the item as listed after the run, and the reason in
+// plain words (the end of its error text).
+struct FailedItem {
+    Uuid item;
+    std::string reason;
+};
+
+// The outcome of one apply run. `errors` holds one text per failed item, in list order, and
+// `failedItems` the same items with their bare reasons.
+//
+// An item counts as succeeded when the dates it had to write were written, and as failed when a write
+// failed or a date of its plan could not be stored; an item whose one date was written while the other
+// could not be stored counts in both.
 struct ProcessResult {
     Uuid id = Uuid::random();
     std::int64_t succeeded = 0;
     std::int64_t failed = 0;
     std::vector<std::string> errors;
+    std::vector<FailedItem> failedItems;
+    // Creation dates that the items' volumes kept as they were, as the confirmation said.
+    std::vector<KeptCreation> keptCreation;
 };
 
 }  // namespace vellumark

@@ -4,6 +4,8 @@
 #include <compare>
 #include <cstdint>
 #include <limits>
+#include <optional>
+#include <string>
 
 namespace vellumark {
 
@@ -35,6 +37,12 @@ public:
     // Rounds to the nearest nanosecond; meant for tests and literal values, not file dates.
     static Date fromSecondsSince1970(double seconds);
 
+    // The ends of the range: the least and greatest 64-bit second counts.
+    static constexpr Date earliest() { return fromParts(std::numeric_limits<std::int64_t>::min()); }
+    static constexpr Date latest() {
+        return fromParts(std::numeric_limits<std::int64_t>::max(), kNanosecondsPerSecond - 1);
+    }
+
     static Date fromSystemTime(std::chrono::system_clock::time_point time);
     static Date now() { return fromSystemTime(std::chrono::system_clock::now()); }
 
@@ -61,11 +69,26 @@ public:
         return date;
     }
 
+    // nullopt where the sum passes either end of the range.
+    constexpr std::optional<Date> checkedAddingSeconds(std::int64_t seconds) const {
+        Date date = *this;
+        if (__builtin_add_overflow(seconds_, seconds, &date.seconds_)) {
+            return std::nullopt;
+        }
+        return date;
+    }
+
     friend constexpr auto operator<=>(const Date&, const Date&) = default;
 
 private:
     std::int64_t seconds_ = 0;
     std::int32_t nanoseconds_ = 0;
 };
+
+// "2038-01-19 03:14:07 UTC" (proleptic Gregorian, any year), with the fraction only when there is one.
+std::string utcText(Date date);
+
+// "2038-01-19": the UTC day alone.
+std::string utcDayText(Date date);
 
 }  // namespace vellumark

@@ -2,6 +2,7 @@
 
 #include "date.h"
 #include "uuid.h"
+#include "volume_capabilities.h"
 
 #include <filesystem>
 #include <functional>
@@ -36,6 +37,8 @@ public:
     std::optional<Date> creationDate;
     std::optional<Date> modificationDate;
     bool isDirectory = false;
+    // What the item's volume can do, as learnt when its dates were read.
+    VolumeRef volume;
 
     friend bool operator==(const FileItem& a, const FileItem& b) { return a.id_ == b.id_; }
 

@@ -8,11 +8,40 @@ constexpr std::int64_t kSecondsPerDay = 86'400;
 constexpr std::int64_t kSecondsPerHour = 3'600;
 constexpr std::int64_t kSecondsPerMinute = 60;
 
-std::optional<Date> shifted(const std::optional<Date>& date, std::int64_t seconds) {
+// A field's wanted date before the volume is considered; `pastRange` when a shift left the 64-bit range.
+struct Wanted {
+    std::optional<Date> date;
+    bool pastRange = false;
+};
+
+Wanted shifted(const std::optional<Date>& date, std::int64_t seconds) {
     if (!date) {
-        return std::nullopt;
+        return {};
     }
-    return date->addingSeconds(seconds);
+    if (const std::optional<Date> result = date->checkedAddingSeconds(seconds)) {
+        return {result};
+    }
+    return {date->addingSeconds(seconds), true};
+}
+
+// Settles one field: what the volume would keep of `wanted`, and whether that changes `current`.
+DateFate settle(const std::optional<Date>& current, const Wanted& wanted, bool writable,
+                const VolumeCapabilities& volume, std::optional<Date>& planned) {
+    if (!wanted.date) {
+        planned = current;
+        return DateFate::unchanged;
+    }
+    const Date stored = volume.stored(*wanted.date);
+    if (!wanted.pastRange && datesMatch(current, stored)) {
+        planned = stored;
+        return DateFate::unchanged;
+    }
+    if (!writable) {
+        planned = current;
+        return DateFate::kept;
+    }
+    planned = stored;
+    return wanted.pastRange || !volume.canStore(stored) ? DateFate::notStorable : DateFate::changes;
 }
 
 }  // namespace
@@ -39,85 +68,103 @@ bool datesMatch(const std::optional<Date>& a, const std::optional<Date>& b) {
     return a->wholeSecondsTowardZero() == b->wholeSecondsTowardZero();
 }
 
-void autoCorrect(PlannedDates& dates, Date now) {
+void autoCorrect(PlannedDates& dates, Date now, const VolumeCapabilities& volume) {
     if (dates.newCreation && *dates.newCreation > now) {
         dates.newCreation = now;
     }
     if (dates.newModification && *dates.newModification > now) {
         dates.newModification = now;
     }
-    if (dates.newCreation && dates.newModification && *dates.newModification < *dates.newCreation) {
+    if (volume.canWriteCreation && dates.newCreation && dates.newModification &&
+        *dates.newModification < *dates.newCreation) {
         dates.newModification = dates.newCreation;
     }
 }
 
 PlannedDates planDates(const FileItem& item, const ActionConfig& config, Date now) {
-    PlannedDates dates{item.creationDate, item.modificationDate};
+    const VolumeCapabilities& volume = *item.volume;
     const bool creationSelected = includesCreation(config.fields);
     const bool modificationSelected = includesModification(config.fields);
+    Wanted creation{item.creationDate};
+    Wanted modification{item.modificationDate};
 
     switch (config.kind) {
         case DateActionKind::setSpecific:
             if (creationSelected) {
-                dates.newCreation = config.specificDate;
+                creation = {config.specificDate};
             }
             if (modificationSelected) {
-                dates.newModification = config.specificDate;
+                modification = {config.specificDate};
             }
             break;
         case DateActionKind::shift: {
             const std::int64_t interval = shiftInterval(config);
             if (creationSelected) {
-                dates.newCreation = shifted(dates.newCreation, interval);
+                creation = shifted(item.creationDate, interval);
             }
             if (modificationSelected) {
-                dates.newModification = shifted(dates.newModification, interval);
+                modification = shifted(item.modificationDate, interval);
             }
             break;
         }
         case DateActionKind::copyCreationToModification:
-            dates.newModification = item.creationDate;
+            modification = {item.creationDate};
             break;
         case DateActionKind::copyModificationToCreation:
-            dates.newCreation = item.modificationDate;
+            creation = {item.modificationDate};
             break;
         case DateActionKind::liftFromFile:
             if (creationSelected) {
-                dates.newCreation = config.liftCreation;
+                creation = {config.liftCreation};
             }
             if (modificationSelected) {
-                dates.newModification = config.liftModification;
+                modification = {config.liftModification};
             }
             break;
         case DateActionKind::removeDates:
             if (creationSelected) {
-                dates.newCreation = removedDateMarker();
+                creation = {removedDateMarker()};
             }
             if (modificationSelected) {
-                dates.newModification = removedDateMarker();
+                modification = {removedDateMarker()};
             }
-            // Removing must write the marker exactly, so the correction never runs here.
-            return dates;
+            break;
     }
 
-    if (config.correctInconsistencies) {
-        autoCorrect(dates, now);
+    // Removing must write the marker exactly, so the correction never runs there; a date already past
+    // the end of the range is refused as it is.
+    if (config.correctInconsistencies && config.kind != DateActionKind::removeDates) {
+        PlannedDates corrected{creation.date, modification.date};
+        autoCorrect(corrected, now, volume);
+        if (!creation.pastRange) {
+            creation.date = corrected.newCreation;
+        }
+        if (!modification.pastRange) {
+            modification.date = corrected.newModification;
+        }
     }
+
+    PlannedDates dates;
+    dates.creationFate =
+        settle(item.creationDate, creation, volume.canWriteCreation, volume, dates.newCreation);
+    dates.modificationFate = settle(item.modificationDate, modification, true, volume, dates.newModification);
     return dates;
 }
 
 PlannedChange planChange(const FileItem& item, const ActionConfig& config, Date now) {
-    PlannedDates dates = planDates(item, config, now);
-    return PlannedChange{item, dates.newCreation, dates.newModification};
+    return PlannedChange{item, planDates(item, config, now)};
 }
 
-bool changesAnything(const FileItem& item, const PlannedDates& dates) {
-    return !datesMatch(item.creationDate, dates.newCreation) ||
-           !datesMatch(item.modificationDate, dates.newModification);
+bool changesAnything(const FileItem& /*item*/, const PlannedDates& dates) {
+    return dates.creationFate == DateFate::changes || dates.modificationFate == DateFate::changes;
 }
 
 bool changesAnything(const PlannedChange& change) {
-    return changesAnything(change.item, PlannedDates{change.newCreation, change.newModification});
+    return changesAnything(change.item, change.dates());
+}
+
+bool refusesAnything(const PlannedDates& dates) {
+    return dates.creationFate == DateFate::notStorable || dates.modificationFate == DateFate::notStorable;
 }
 
 std::vector<PlannedChange> plannedChanges(std::span<const FileItem> items, const ActionConfig& config,
@@ -138,6 +185,30 @@ std::size_t changeCount(std::span<const FileItem> items, const ActionConfig& con
         }
     }
     return count;
+}
+
+void addToSummary(PlanSummary& summary, const FileItem& item, const PlannedDates& dates) {
+    summary.changing += changesAnything(item, dates) ? 1 : 0;
+    summary.refused += refusesAnything(dates) ? 1 : 0;
+    if (dates.creationFate != DateFate::kept) {
+        return;
+    }
+    const std::string& fileSystem = item.volume->fileSystem;
+    for (KeptCreation& kept : summary.keptCreation) {
+        if (kept.fileSystem == fileSystem) {
+            ++kept.items;
+            return;
+        }
+    }
+    summary.keptCreation.push_back({fileSystem, 1});
+}
+
+PlanSummary summarizePlan(std::span<const FileItem> items, const ActionConfig& config, const Clock& clock) {
+    PlanSummary summary;
+    for (const FileItem& item : items) {
+        addToSummary(summary, item, planDates(item, config, clock()));
+    }
+    return summary;
 }
 
 }  // namespace vellumark

@@ -10,6 +10,7 @@
 #include <functional>
 #include <optional>
 #include <span>
+#include <string>
 #include <vector>
 
 namespace vellumark {
@@ -32,21 +33,20 @@ std::int64_t shiftInterval(const ActionConfig& config);
 //   datesMatch(-1.5 s, -0.5 s) -> false (-1 against 0)
 bool datesMatch(const std::optional<Date>& a, const std::optional<Date>& b);
 
-// The two new dates of one item, without the copy of the item that a PlannedChange carries.
-struct PlannedDates {
-    std::optional<Date> newCreation;
-    std::optional<Date> newModification;
-};
-
-// Clamps future dates to `now`, then raises modification to creation. Absent dates take no part.
-void autoCorrect(PlannedDates& dates, Date now);
+// Clamps future dates to `now`, then, where the volume can write the creation date, raises modification
+// to creation. Where it cannot, creation is the moment the file was made there (a copy, a download)
+// and raising would replace the user's date with it. Absent dates take no part.
+void autoCorrect(PlannedDates& dates, Date now, const VolumeCapabilities& volume);
 
 PlannedDates planDates(const FileItem& item, const ActionConfig& config, Date now);
 PlannedChange planChange(const FileItem& item, const ActionConfig& config, Date now);
 
-// Whether applying would change either date to the whole second (creation is examined first).
+// Whether applying would write either date.
 bool changesAnything(const FileItem& item, const PlannedDates& dates);
 bool changesAnything(const PlannedChange& change);
+
+// Whether a date of the plan cannot be stored, so that the item will be reported as failed.
+bool refusesAnything(const PlannedDates& dates);
 
 // One planned change per item, in list order; the clock is read once per item.
 std::vector<PlannedChange> plannedChanges(std::span<const FileItem> items, const ActionConfig& config,
@@ -54,5 +54,25 @@ std::vector<PlannedChange> plannedChanges(std::span<const FileItem> items, const
 
 // How many items the plan would change. Same answer as counting plannedChanges, without copying items.
 std::size_t changeCount(std::span<const FileItem> items, const ActionConfig& config, const Clock& clock);
+
+// Items of one file system whose creation date the action would change but the volume keeps.
+struct KeptCreation {
+    std::string fileSystem;
+    std::size_t items = 0;
+
+    friend bool operator==(const KeptCreation&, const KeptCreation&) = default;
+};
+
+// What a plan amounts to, for the count, the confirmation and the result.
+struct PlanSummary {
+    std::size_t changing = 0;                // items with a date to write
+    std::size_t refused = 0;                 // items with a date their volume cannot store
+    std::vector<KeptCreation> keptCreation;  // by file system, in order of first appearance
+};
+
+PlanSummary summarizePlan(std::span<const FileItem> items, const ActionConfig& config, const Clock& clock);
+
+// Adds one planned item to a summary.
+void addToSummary(PlanSummary& summary, const FileItem& item, const PlannedDates& dates);
 
 }  // namespace vellumark

@@ -22,6 +22,16 @@ Date at(double seconds) {
     return Date::fromSecondsSince1970(seconds);
 }
 
+// A plan as the planner makes it on a volume without limits: a present date that differs is written.
+PlannedChange plannedFor(const FileItem& item, std::optional<Date> creation,
+                         std::optional<Date> modification) {
+    const auto fate = [](const std::optional<Date>& current, const std::optional<Date>& planned) {
+        return planned && !datesMatch(current, planned) ? DateFate::changes : DateFate::unchanged;
+    };
+    return PlannedChange(item, {creation, modification, fate(item.creationDate, creation),
+                                fate(item.modificationDate, modification)});
+}
+
 struct WriteCase {
     const char* name;
     std::optional<Date> creation;
@@ -48,7 +58,7 @@ TEST(WriteChangeTest, WritesOnlyPresentDatesThatDifferToTheWholeSecond) {
         FakeFileAccess files;
         files.addFile("/d/file");
         const FileItem item(std::filesystem::path("/d/file"), c.creation, c.modification);
-        const PlannedChange change{item, c.newCreation, c.newModification};
+        const PlannedChange change = plannedFor(item, c.newCreation, c.newModification);
 
         const std::optional<FileDateError> error = writeChange(files, change);
         EXPECT_FALSE(error) << c.name << ": " << error->description();
@@ -67,7 +77,8 @@ TEST(WriteChangeTest, WritesOnlyPresentDatesThatDifferToTheWholeSecond) {
 TEST(WriteChangeTest, FailureCarriesTheUrlAndTheReason) {
     FakeFileAccess files;
     files.failWriting("/d/notes.txt", "the item vanished");
-    const PlannedChange change{FileItem(std::filesystem::path("/d/notes.txt"), at(1), at(2)), at(10), at(20)};
+    const PlannedChange change =
+        plannedFor(FileItem(std::filesystem::path("/d/notes.txt"), at(1), at(2)), at(10), at(20));
 
     const std::optional<FileDateError> error = writeChange(files, change);
 
@@ -149,16 +160,63 @@ TEST_F(ApplyChangesTest, UnchangedItemsCostNoFileAccessAndCountNowhere) {
     EXPECT_EQ(files_.fileAccesses() - accessesBefore, 4);
 }
 
-TEST_F(ApplyChangesTest, AnAbsentNewDateAloneCountsAsSucceededAndWritesNothing) {
+// On a volume that keeps creation dates and stores dates only until 2038, a run writes what the
+// preview promised: modification dates, never a creation date, never a date it cannot store. Failed
+// items stay marked, by their new ids, until the settings change.
+TEST_F(ApplyChangesTest, WritesOnlyWhatTheVolumeCanKeepAndMarksWhatFailed) {
+    VolumeCapabilities ext4;
+    ext4.fileSystem = "ext4";
+    ext4.canWriteCreation = false;
+    ext4.earliest = Date::fromParts(-2'147'483'648);
+    ext4.latest = Date::fromParts(2'147'483'647);
+    files_.volume = VolumeCapabilities::shared(ext4);
+    list({"/d/a.txt", "/d/b.txt", "/d/c.txt"});
+    files_.failWriting("/d/b.txt", "the volume is read-only");
+    model_.editConfig([](ActionConfig& config) {
+        config.kind = DateActionKind::shift;
+        config.shiftDays = 1;
+    });
+    EXPECT_EQ(model_.planSummary().keptCreation, (std::vector<KeptCreation>{{"ext4", 3}}));
+
+    model_.applyChanges();
+    ASSERT_EQ(files_.writes.size(), 3u);
+    for (const auto& write : files_.writes) {
+        EXPECT_FALSE(write.dates.creationDate);
+        EXPECT_EQ(write.dates.modificationDate, at(2000 + 86'400));
+    }
+    EXPECT_EQ(model_.lastResult()->succeeded, 2);
+    EXPECT_EQ(model_.lastResult()->keptCreation, (std::vector<KeptCreation>{{"ext4", 3}}));
+    EXPECT_EQ(model_.failureMarks().size(), 1u);
+    EXPECT_EQ(model_.failureMarks().at(model_.items()[1].id()), "the volume is read-only");
+
+    // A date past 2038 is refused before the disk: reported as failed with the range, never written.
+    model_.editConfig([](ActionConfig& config) {
+        config.shiftDays = 30'000;
+        config.correctInconsistencies = false;
+    });
+    EXPECT_TRUE(model_.failureMarks().empty());
+    EXPECT_EQ(model_.changeCount(), 0u);
+    files_.writes.clear();
+    model_.applyChanges();
+    EXPECT_TRUE(files_.writes.empty());
+    EXPECT_EQ(model_.lastResult()->failed, 3);
+    EXPECT_EQ(
+        model_.lastResult()->errors[0],
+        "Could not change dates for \u201ca.txt\u201d: the date 2052-02-21 00:33:20 UTC lies outside what "
+        "ext4 can store (1901-12-13 to 2038-01-19)");
+}
+
+// Nothing to write is no change: it is not counted, not written and not reported as changed.
+TEST_F(ApplyChangesTest, AnAbsentNewDateIsNoChange) {
     list({"/d/a.txt"});
-    // Lifting from a source whose dates could not be read plans absent dates.
+    // Lifting with no source chosen has no dates to give.
     model_.editConfig([](ActionConfig& config) { config.kind = DateActionKind::liftFromFile; });
-    ASSERT_EQ(model_.changeCount(), 1u);
+    ASSERT_EQ(model_.changeCount(), 0u);
 
     model_.applyChanges();
 
     EXPECT_TRUE(files_.writes.empty());
-    EXPECT_EQ(model_.lastResult()->succeeded, 1);
+    EXPECT_EQ(model_.lastResult()->succeeded, 0);
     EXPECT_EQ(model_.lastResult()->failed, 0);
     EXPECT_EQ(model_.items()[0].creationDate, at(1000));
     EXPECT_EQ(model_.items()[0].modificationDate, at(2000));

@@ -154,10 +154,12 @@ TEST(LinuxFileAccess, RefusesACreationDateWhereNoneCanBeWrittenTouchingNothing) 
     const std::string name = fileSystemName(root.path());
     if (name.empty()) {
         ASSERT_TRUE(failure);
-        EXPECT_EQ(failure->rfind("the creation date cannot be changed on this file system (", 0), 0u)
-            << *failure;
+        EXPECT_TRUE(failure->ends_with(" keeps the creation date itself; it cannot be changed")) << *failure;
     } else {
-        EXPECT_EQ(failure, "the creation date cannot be changed on this file system (" + name + ")");
+        EXPECT_EQ(failure, name + " keeps the creation date itself; it cannot be changed");
+        // As the reading of the item said before.
+        EXPECT_EQ(files.inspect(root / "file").volume->fileSystem, name);
+        EXPECT_FALSE(files.inspect(root / "file").volume->canWriteCreation);
     }
     EXPECT_EQ(modificationOf(root / "file"), before);
 }
@@ -284,7 +286,7 @@ TEST(LinuxFileAccess, ReportsAReadOnlyVolume) {
     EXPECT_EQ(files.setAttributes(volume / "file", {std::nullopt, utc(2020, 1, 1)}),
               "the volume is read-only");
     EXPECT_EQ(files.setAttributes(volume / "file", {utc(1990, 1, 1), utc(2020, 1, 1)}),
-              "the creation date cannot be changed on this file system (tmpfs)");
+              "tmpfs keeps the creation date itself; it cannot be changed");
     EXPECT_EQ(modificationOf(volume / "file"), before);
 }
 
@@ -357,35 +359,48 @@ TEST(LinuxFileAccess, WritesAndRereadsItemsWhoseNamesAreNotText) {
 
 // An ext4 volume with 128-byte inodes takes any date and keeps none after 2038: the failure must say
 // what was kept, and the item must get its previous date back.
-TEST(LinuxFileAccess, ReportsADateTheFileSystemDidNotKeepAndPutsThePreviousOneBack) {
-    if (!isRoot() || !programExists("mkfs.ext4")) {
-        GTEST_SKIP() << "needs root and mkfs.ext4 to make a small ext4 volume";
-    }
-    TemporaryFolder root;
-    const std::string image = (root / "volume.img").native();
-    const std::filesystem::path volume = root / "volume";
-    makeFolder(volume);
-    writeFile(image, "");
-    ASSERT_EQ(::truncate(image.c_str(), 4 << 20), 0);
-    ASSERT_EQ(runProgram({"mkfs.ext4", "-q", "-F", "-I", "128", image}), 0);
-    if (runProgram({"mount", "-o", "loop", image, volume.native()}) != 0) {
-        GTEST_SKIP() << "no loop device to mount a volume image";
-    }
-    const MountGuard unmount(volume);
-    writeFile(volume / "file");
-    const Date before = utc(2000, 1, 1);
-    setModification(volume / "file", before);
+// ext4 keeps dates until 2038 in inodes of 128 bytes, until 2446 and to the nanosecond in larger ones:
+// the reading tells which, and a date outside the range is refused before anything is written.
+TEST(LinuxFileAccess, LearnsWhatAnExt4VolumeCanStoreFromItsInodes) {
+    VELLUMARK_REQUIRE_ENVIRONMENT(isRoot() && programExists("mkfs.ext4"),
+                                  "making an ext4 volume needs root and mkfs.ext4");
+    for (const char* inodeSize : {"128", "256"}) {
+        SCOPED_TRACE(inodeSize);
+        const bool small = std::string(inodeSize) == "128";
+        TemporaryFolder root;
+        const std::string image = (root / "volume.img").native();
+        const std::filesystem::path volume = root / "volume";
+        makeFolder(volume);
+        writeFile(image, "");
+        ASSERT_EQ(::truncate(image.c_str(), 4 << 20), 0);
+        ASSERT_EQ(runProgram({"mkfs.ext4", "-q", "-F", "-I", inodeSize, image}), 0);
+        VELLUMARK_REQUIRE_ENVIRONMENT(runProgram({"mount", "-o", "loop", image, volume.native()}) == 0,
+                                      "no loop device to mount a volume image");
+        const MountGuard unmount(volume);
+        writeFile(volume / "file");
+        const Date before = utc(2000, 1, 1);
+        setModification(volume / "file", before);
 
-    LinuxFileAccess files;
-    EXPECT_EQ(files.setAttributes(volume / "file", {std::nullopt, utc(2100, 1, 1)}),
-              "the file system kept the modification date as 2038-01-19 03:14:07 UTC instead of "
-              "2100-01-01 00:00:00 UTC; the previous dates were put back");
-    EXPECT_EQ(modificationOf(volume / "file"), before);
+        LinuxFileAccess files;
+        const VolumeCapabilities& learnt = *files.inspect(volume / "file").volume;
+        EXPECT_EQ(learnt.fileSystem, "ext4");
+        EXPECT_FALSE(learnt.canWriteCreation);
+        EXPECT_EQ(learnt.granularity, small ? 1'000'000'000 : 1);
+        EXPECT_EQ(learnt.rangeText(), small ? "1901-12-13 to 2038-01-19" : "1901-12-13 to 2446-05-10");
 
-    // Whole seconds are all such a volume keeps: a fraction lost is not a failure.
-    EXPECT_EQ(files.setAttributes(volume / "file", {std::nullopt, utc(2001, 1, 1, 0, 0, 0, 750'000'000)}),
-              std::nullopt);
-    EXPECT_EQ(modificationOf(volume / "file"), utc(2001, 1, 1));
+        const Date tooLate = small ? utc(2100, 1, 1) : utc(2500, 1, 1);
+        EXPECT_EQ(files.setAttributes(volume / "file", {std::nullopt, tooLate}),
+                  "the date " + utcText(tooLate) + " lies outside what ext4 can store (" +
+                      learnt.rangeText() + ")");
+        EXPECT_EQ(modificationOf(volume / "file"), before);
+
+        // The last storable second is kept; on small inodes a fraction lost is not a failure.
+        EXPECT_EQ(files.setAttributes(volume / "file", {std::nullopt, learnt.latest}), std::nullopt);
+        EXPECT_EQ(modificationOf(volume / "file"), learnt.latest);
+        EXPECT_EQ(files.setAttributes(volume / "file", {std::nullopt, utc(2001, 1, 1, 0, 0, 0, 750'000'000)}),
+                  std::nullopt);
+        EXPECT_EQ(modificationOf(volume / "file"), utc(2001, 1, 1, 0, 0, 0, small ? 0 : 750'000'000));
+    }
 }
 
 }  // namespace

@@ -152,10 +152,17 @@ TEST_F(NtfsVolume, RefusesDatesTheVolumeCannotHoldTouchingNothing) {
     const std::filesystem::path path = volume_ / "file";
     const DateAttributes before = *files.attributes(path);
     const Date tooLate = dateFromNtfsTicks(std::numeric_limits<std::int64_t>::max()).addingSeconds(1);
+    const Date tooEarly = utc(1600, 12, 31, 23, 59, 59);
+    const std::string range = "ntfs-3g can store (1601-01-01 to 30828-09-14)";
     EXPECT_EQ(files.setAttributes(path, {tooLate, std::nullopt}),
-              "the date lies outside the range this file system can keep");
+              "the date 30828-09-14 02:48:06.4775807 UTC lies outside what " + range);
     EXPECT_EQ(files.setAttributes(path, {utc(2000, 1, 1), tooLate}),
-              "the date lies outside the range this file system can keep");
+              "the date 30828-09-14 02:48:06.4775807 UTC lies outside what " + range);
+    EXPECT_EQ(files.setAttributes(path, {tooEarly, utc(2000, 1, 1)}),
+              "the date 1600-12-31 23:59:59 UTC lies outside what " + range);
+    const VolumeCapabilities& learnt = *files.inspect(path).volume;
+    EXPECT_TRUE(learnt.canWriteCreation);
+    EXPECT_EQ(learnt.granularity, 100);
     const DateAttributes after = *files.attributes(path);
     EXPECT_EQ(after.creationDate, before.creationDate);
     EXPECT_EQ(after.modificationDate, before.modificationDate);

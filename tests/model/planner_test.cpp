@@ -87,18 +87,18 @@ TEST(Planner, CorrectionClampsBothDatesBeforeRaisingModification) {
     // Creation far in the future and modification slightly in the future: after clamping both to now,
     // modification must not be raised past now to the unclamped creation.
     PlannedDates dates{kNow.addingSeconds(10 * kDay), kNow.addingSeconds(kHour)};
-    autoCorrect(dates, kNow);
+    autoCorrect(dates, kNow, VolumeCapabilities::unrestricted());
     EXPECT_EQ(dates.newCreation, kNow);
     EXPECT_EQ(dates.newModification, kNow);
 
     // Creation is never lowered to meet an earlier modification: modification is raised instead.
     PlannedDates reversed{kCreation, kModification};
-    autoCorrect(reversed, kNow);
+    autoCorrect(reversed, kNow, VolumeCapabilities::unrestricted());
     EXPECT_EQ(reversed.newCreation, kCreation);
     EXPECT_EQ(reversed.newModification, kCreation);
 
     PlannedDates absentCreation{std::nullopt, kNow.addingSeconds(5)};
-    autoCorrect(absentCreation, kNow);
+    autoCorrect(absentCreation, kNow, VolumeCapabilities::unrestricted());
     EXPECT_FALSE(absentCreation.newCreation);
     EXPECT_EQ(absentCreation.newModification, kNow);
 }
@@ -125,18 +125,22 @@ TEST(Planner, RemoveDatesNeverCorrects) {
     EXPECT_EQ(removedDateMarker(), Date::fromParts(-2'082'844'800));
 }
 
-TEST(Planner, AbsentSourceDatesGiveAbsentNewDates) {
+// With no date to take (an unreadable source, no source chosen) there is nothing to write: the current
+// date stays and the item is not counted.
+TEST(Planner, AbsentSourceDatesLeaveTheCurrentDates) {
     const FileItem noCreation("/tmp/x", std::nullopt, kModification);
     const PlannedChange copy = planChange(
         noCreation, configFor(DateActionKind::copyCreationToModification, DateFieldSelection::both, true),
         kNow);
-    EXPECT_FALSE(copy.newModification);
-    EXPECT_TRUE(changesAnything(copy)) << "counted, though nothing can be written for it";
+    EXPECT_EQ(copy.newModification, kModification);
+    EXPECT_EQ(copy.modificationFate, DateFate::unchanged);
+    EXPECT_FALSE(changesAnything(copy));
 
     const PlannedChange lift = planChange(
-        copiedFile(), configFor(DateActionKind::liftFromFile, DateFieldSelection::both, true), kNow);
-    EXPECT_FALSE(lift.newCreation);
-    EXPECT_FALSE(lift.newModification);
+        copiedFile(), configFor(DateActionKind::liftFromFile, DateFieldSelection::both, false), kNow);
+    EXPECT_EQ(lift.newCreation, kCreation);
+    EXPECT_EQ(lift.newModification, kModification);
+    EXPECT_FALSE(changesAnything(lift));
 
     ActionConfig liftCreation = configFor(DateActionKind::liftFromFile, DateFieldSelection::creation, false);
     liftCreation.liftCreation = kCreation.addingSeconds(-kDay);
@@ -150,7 +154,91 @@ TEST(Planner, AbsentSourceDatesGiveAbsentNewDates) {
     shift.shiftDays = 1;
     const PlannedChange shifted = planChange(noCreation, shift, kNow);
     EXPECT_FALSE(shifted.newCreation);
+    EXPECT_EQ(shifted.creationFate, DateFate::unchanged);
     EXPECT_EQ(shifted.newModification, kModification.addingSeconds(-kDay));
+}
+
+const VolumeCapabilities& ext4Like() {
+    VolumeCapabilities ext4;
+    ext4.fileSystem = "ext4";
+    ext4.canWriteCreation = false;
+    ext4.earliest = Date::fromParts(-2'147'483'648);
+    ext4.latest = Date::fromParts(2'147'483'647);
+    ext4.granularity = 1'000'000'000;
+    return VolumeCapabilities::shared(ext4);
+}
+
+// On a volume that keeps the creation date itself (the moment of the copy), the creation date is kept,
+// and correcting never raises modification to it: that would replace the user's date with the copy's.
+TEST(Planner, AVolumeThatKeepsCreationKeepsItAndNeverRaisesModificationToIt) {
+    FileItem item = copiedFile();
+    item.volume = ext4Like();
+    ActionConfig config = configFor(DateActionKind::setSpecific, DateFieldSelection::both, true);
+    config.specificDate = kModification.addingSeconds(-365 * kDay);
+    PlannedChange change = planChange(item, config, kNow);
+    EXPECT_EQ(change.creationFate, DateFate::kept);
+    EXPECT_EQ(change.newCreation, kCreation);
+    EXPECT_EQ(change.modificationFate, DateFate::changes);
+    EXPECT_EQ(change.newModification, Date::fromParts(config.specificDate.seconds()));
+
+    ActionConfig earlier = configFor(DateActionKind::shift, DateFieldSelection::modification, true);
+    earlier.shiftDirection = ShiftDirection::subtract;
+    earlier.shiftDays = 1;
+    change = planChange(item, earlier, kNow);
+    EXPECT_EQ(change.newModification, Date::fromParts(kModification.addingSeconds(-kDay).seconds()));
+
+    // Future dates are still clamped to now.
+    config.specificDate = kNow.addingSeconds(kDay);
+    EXPECT_EQ(planChange(item, config, kNow).newModification, Date::fromParts(kNow.seconds()));
+
+    const std::vector<FileItem> items{item, copiedFile(), item};
+    const PlanSummary summary = summarizePlan(items, config, [] { return kNow; });
+    EXPECT_EQ(summary.changing, 3u);
+    EXPECT_EQ(summary.keptCreation, (std::vector<KeptCreation>{{"ext4", 2}}));
+    const ActionConfig creationOnly = configFor(DateActionKind::copyModificationToCreation, {}, true);
+    EXPECT_EQ(changeCount(std::vector<FileItem>{item}, creationOnly, [] { return kNow; }), 0u);
+}
+
+// A date the volume cannot store is shown, never counted and never written; so is a shift past either
+// end of the 64-bit range, which must not be clamped to that end and written.
+TEST(Planner, DatesTheVolumeCannotStoreAreRefused) {
+    FileItem item = copiedFile();
+    item.volume = ext4Like();
+    ActionConfig config = configFor(DateActionKind::setSpecific, DateFieldSelection::modification, false);
+    config.specificDate = Date::fromParts(4'102'444'800);  // 2100
+    PlannedChange change = planChange(item, config, kNow);
+    EXPECT_EQ(change.modificationFate, DateFate::notStorable);
+    EXPECT_EQ(change.newModification, config.specificDate);
+    EXPECT_FALSE(changesAnything(change));
+    EXPECT_TRUE(refusesAnything(change.dates()));
+
+    FileItem anywhere("/tmp/far", Date::latest().addingSeconds(-10), kModification);
+    ActionConfig shift = configFor(DateActionKind::shift, DateFieldSelection::both, false);
+    shift.shiftSeconds = 20;
+    change = planChange(anywhere, shift, kNow);
+    EXPECT_EQ(change.creationFate, DateFate::notStorable);
+    EXPECT_EQ(change.modificationFate, DateFate::changes);
+    const PlanSummary summary =
+        summarizePlan(std::vector<FileItem>{anywhere, item}, shift, [] { return kNow; });
+    EXPECT_EQ(summary.changing, 2u);
+    EXPECT_EQ(summary.refused, 1u);
+}
+
+// Planned dates are those the volume keeps: FAT rounds down to two seconds, so a new date in the same
+// two seconds is no change at all.
+TEST(Planner, NewDatesAreRoundedToTheVolumeGranularity) {
+    VolumeCapabilities fat;
+    fat.fileSystem = "FAT";
+    fat.canWriteCreation = false;
+    fat.granularity = 2'000'000'000;
+    FileItem item("/fat/a", std::nullopt, Date::fromParts(1'600'000'000));
+    item.volume = VolumeCapabilities::shared(fat);
+    ActionConfig config = configFor(DateActionKind::setSpecific, DateFieldSelection::modification, false);
+    config.specificDate = Date::fromParts(1'600'000'001, 700'000'000);
+    EXPECT_EQ(planChange(item, config, kNow).newModification, Date::fromParts(1'600'000'000));
+    EXPECT_FALSE(changesAnything(planChange(item, config, kNow)));
+    config.specificDate = Date::fromParts(1'600'000'003);
+    EXPECT_EQ(planChange(item, config, kNow).newModification, Date::fromParts(1'600'000'002));
 }
 
 TEST(Planner, ShiftIntervalAddsTheUnitsExactly) {

@@ -57,7 +57,7 @@ TEST(FileItem, GetsAFreshVersion4IdEveryTime) {
 
 TEST(PlannedChange, IsIdentifiedByItsItem) {
     const FileItem item("/tmp/b");
-    const PlannedChange change{item, std::nullopt, Date::fromParts(5)};
+    const PlannedChange change(item, PlannedDates{std::nullopt, Date::fromParts(5)});
     EXPECT_EQ(change.id(), item.id());
 }
 

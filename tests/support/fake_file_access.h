@@ -34,6 +34,11 @@ public:
 
     Existence fileExists(const std::filesystem::path& path) const override;
     std::optional<DateAttributes> attributes(const std::filesystem::path& path) const override;
+    ItemInfo inspect(const std::filesystem::path& path) const override {
+        ItemInfo info = FileAccess::inspect(path);
+        info.volume = volume;
+        return info;
+    }
     bool enumerateDescendants(const std::filesystem::path& folder,
                               const std::function<void(const std::filesystem::path&)>& visit) const override;
     std::optional<std::string> setAttributes(const std::filesystem::path& path,
@@ -44,6 +49,7 @@ public:
     mutable int existenceTests = 0;
     mutable int attributeReads = 0;
     std::vector<Write> writes;  // every write asked for, failed ones included
+    VolumeRef volume;           // what every item's volume is said to allow
 
 private:
     struct Entry {
