@@ -180,5 +180,7 @@ int main() {
         "ratio to bare vector<string> %.2f\n",
         modelPerItem, kTargetBytesPerItem, modelPerItem / kTargetBytesPerItem,
         modelPerItem / perItemBeyondPath(bare, bare.peakMiB));
+    std::printf("target: bytes-per-item %.1f <= %.0f %s\n", modelPerItem, kTargetBytesPerItem,
+                modelPerItem <= kTargetBytesPerItem ? "ok" : "MISSED");
     return modelPerItem <= kTargetBytesPerItem ? 0 : 1;
 }

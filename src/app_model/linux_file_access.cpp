@@ -587,13 +587,11 @@ private:
             // FUSE drivers of FAT and exFAT keep whole seconds, within FAT's range.
             return volumeOf(capabilitiesOf(content, content == "FAT" ? 2 * kSecond : kSecond, kFat));
         }
-        std::string name = mount.type;
-        if (name.starts_with("fuse.")) {
-            name.erase(0, 5);
+        // "fuse.sshfs" is sshfs; a bare "fuse" or "fuseblk" names no driver.
+        if (!mount.type.starts_with("fuse.")) {
+            return volumeOfType(kFuseMagic);
         }
-        return volumeOfType(kFuseMagic).capabilities->fileSystem == name || name.empty()
-                   ? volumeOfType(kFuseMagic)
-                   : volumeOf(capabilitiesOf(name, kSecond, kAnyDate));
+        return volumeOf(capabilitiesOf(mount.type.substr(5), kSecond, kAnyDate));
     }
 
     // Whether an xfs volume stores dates past 2038 (its "bigtime" feature, the default since 2021).

@@ -5,10 +5,7 @@
 
 namespace vellumark {
 
-Date VolumeCapabilities::stored(Date date) const {
-    if (granularity <= 1) {
-        return date;
-    }
+Date VolumeCapabilities::roundedDown(Date date) const {
     constexpr std::int64_t kSecond = Date::kNanosecondsPerSecond;
     if (granularity < kSecond) {
         return Date::fromParts(date.seconds(), date.nanoseconds() - date.nanoseconds() % granularity);

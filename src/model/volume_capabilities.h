@@ -27,7 +27,7 @@ struct VolumeCapabilities {
 
     // `date` as the volume keeps it: rounded down to a multiple of the granularity.
     //   on FAT (2 s): 12:00:01.7 -> 12:00:00
-    Date stored(Date date) const;
+    Date stored(Date date) const { return granularity <= 1 ? date : roundedDown(date); }
 
     // "1901-12-13 to 2038-01-19"; "until 2038-01-19" or "from 1980-01-01" where one end is open.
     std::string rangeText() const;
@@ -38,6 +38,9 @@ struct VolumeCapabilities {
 
     // No limits known: items whose volume was never learnt are planned as if anything could be written.
     static const VolumeCapabilities& unrestricted();
+
+private:
+    Date roundedDown(Date date) const;
 };
 
 // A reference to a shared VolumeCapabilities, as cheap to copy as a pointer; unrestricted by default.

@@ -359,21 +359,41 @@ TEST(LinuxFileAccess, WritesAndRereadsItemsWhoseNamesAreNotText) {
 
 // An ext4 volume with 128-byte inodes takes any date and keeps none after 2038: the failure must say
 // what was kept, and the item must get its previous date back.
-// ext4 keeps dates until 2038 in inodes of 128 bytes, until 2446 and to the nanosecond in larger ones:
-// the reading tells which, and a date outside the range is refused before anything is written.
-TEST(LinuxFileAccess, LearnsWhatAnExt4VolumeCanStoreFromItsInodes) {
-    VELLUMARK_REQUIRE_ENVIRONMENT(isRoot() && programExists("mkfs.ext4"),
-                                  "making an ext4 volume needs root and mkfs.ext4");
-    for (const char* inodeSize : {"128", "256"}) {
-        SCOPED_TRACE(inodeSize);
-        const bool small = std::string(inodeSize) == "128";
+struct VolumeKind {
+    const char* name;
+    std::vector<std::string> mkfs;  // the image's path is added at the end
+    std::int64_t granularity;
+    const char* range;
+    Date tooLate;
+};
+
+// ext4 keeps dates until 2038 in inodes of 128 bytes, until 2446 and to the nanosecond in larger ones;
+// xfs until 2038 or, with big timestamps, 2486. The reading tells which, and a date outside the range is
+// refused before anything is written.
+TEST(LinuxFileAccess, LearnsWhatEachVolumeCanStore) {
+    VELLUMARK_REQUIRE_ENVIRONMENT(isRoot(), "making volumes needs root");
+    const VolumeKind kinds[] = {
+        {"ext4",
+         {"mkfs.ext4", "-q", "-F", "-I", "128"},
+         1'000'000'000,
+         "1901-12-13 to 2038-01-19",
+         utc(2100, 1, 1)},
+        {"ext4", {"mkfs.ext4", "-q", "-F", "-I", "256"}, 1, "1901-12-13 to 2446-05-10", utc(2500, 1, 1)},
+        {"xfs", {"mkfs.xfs", "-q", "-f", "-m", "bigtime=0"}, 1, "1901-12-13 to 2038-01-19", utc(2100, 1, 1)},
+        {"xfs", {"mkfs.xfs", "-q", "-f", "-m", "bigtime=1"}, 1, "1901-12-13 to 2486-07-02", utc(2500, 1, 1)},
+    };
+    for (const VolumeKind& kind : kinds) {
+        SCOPED_TRACE(kind.mkfs.back());
+        VELLUMARK_REQUIRE_ENVIRONMENT(programExists(kind.mkfs[0]), kind.mkfs[0] + " is not installed");
         TemporaryFolder root;
         const std::string image = (root / "volume.img").native();
         const std::filesystem::path volume = root / "volume";
         makeFolder(volume);
         writeFile(image, "");
-        ASSERT_EQ(::truncate(image.c_str(), 4 << 20), 0);
-        ASSERT_EQ(runProgram({"mkfs.ext4", "-q", "-F", "-I", inodeSize, image}), 0);
+        ASSERT_EQ(::truncate(image.c_str(), 300 << 20), 0);  // sparse; xfs wants 300 MiB
+        std::vector<std::string> mkfs = kind.mkfs;
+        mkfs.push_back(image);
+        ASSERT_EQ(runProgram(mkfs), 0);
         VELLUMARK_REQUIRE_ENVIRONMENT(runProgram({"mount", "-o", "loop", image, volume.native()}) == 0,
                                       "no loop device to mount a volume image");
         const MountGuard unmount(volume);
@@ -383,23 +403,23 @@ TEST(LinuxFileAccess, LearnsWhatAnExt4VolumeCanStoreFromItsInodes) {
 
         LinuxFileAccess files;
         const VolumeCapabilities& learnt = *files.inspect(volume / "file").volume;
-        EXPECT_EQ(learnt.fileSystem, "ext4");
+        EXPECT_EQ(learnt.fileSystem, kind.name);
         EXPECT_FALSE(learnt.canWriteCreation);
-        EXPECT_EQ(learnt.granularity, small ? 1'000'000'000 : 1);
-        EXPECT_EQ(learnt.rangeText(), small ? "1901-12-13 to 2038-01-19" : "1901-12-13 to 2446-05-10");
+        EXPECT_EQ(learnt.granularity, kind.granularity);
+        EXPECT_EQ(learnt.rangeText(), kind.range);
 
-        const Date tooLate = small ? utc(2100, 1, 1) : utc(2500, 1, 1);
-        EXPECT_EQ(files.setAttributes(volume / "file", {std::nullopt, tooLate}),
-                  "the date " + utcText(tooLate) + " lies outside what ext4 can store (" +
-                      learnt.rangeText() + ")");
+        EXPECT_EQ(files.setAttributes(volume / "file", {std::nullopt, kind.tooLate}),
+                  "the date " + utcText(kind.tooLate) + " lies outside what " + kind.name + " can store (" +
+                      kind.range + ")");
         EXPECT_EQ(modificationOf(volume / "file"), before);
 
-        // The last storable second is kept; on small inodes a fraction lost is not a failure.
+        // The last storable second is kept; where whole seconds are all it keeps, a fraction lost is no
+        // failure.
         EXPECT_EQ(files.setAttributes(volume / "file", {std::nullopt, learnt.latest}), std::nullopt);
         EXPECT_EQ(modificationOf(volume / "file"), learnt.latest);
-        EXPECT_EQ(files.setAttributes(volume / "file", {std::nullopt, utc(2001, 1, 1, 0, 0, 0, 750'000'000)}),
-                  std::nullopt);
-        EXPECT_EQ(modificationOf(volume / "file"), utc(2001, 1, 1, 0, 0, 0, small ? 0 : 750'000'000));
+        const Date precise = utc(2001, 1, 1, 0, 0, 0, 750'000'000);
+        EXPECT_EQ(files.setAttributes(volume / "file", {std::nullopt, precise}), std::nullopt);
+        EXPECT_EQ(modificationOf(volume / "file"), learnt.stored(precise));
     }
 }
 
