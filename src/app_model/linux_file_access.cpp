@@ -31,8 +31,8 @@ namespace {
 constexpr unsigned STATX_MNT_ID_UNIQUE = 0x4000U;  // Linux 6.8: mount ids that are never reused
 #endif
 
-constexpr unsigned kItemMask =
-    STATX_TYPE | STATX_MODE | STATX_UID | STATX_MTIME | STATX_BTIME | STATX_MNT_ID | STATX_MNT_ID_UNIQUE;
+constexpr unsigned kItemMask = STATX_TYPE | STATX_MODE | STATX_UID | STATX_ATIME | STATX_MTIME | STATX_BTIME |
+                               STATX_MNT_ID | STATX_MNT_ID_UNIQUE;
 constexpr int kOwnItem = AT_SYMLINK_NOFOLLOW | AT_STATX_SYNC_AS_STAT;
 
 constexpr std::uint32_t kFuseMagic = 0x65735546;
@@ -71,9 +71,10 @@ constexpr SecondsRange kSigned32{-2'147'483'648, 2'147'483'647};          // 190
 constexpr SecondsRange kUnsigned32{0, 4'294'967'295};                     // 1970 .. 2106-02-07
 constexpr SecondsRange kExt4LargeInodes{-2'147'483'648, 15'032'385'535};  // .. 2446-05-10
 constexpr SecondsRange kXfsBigTime{-2'147'483'648, 16'299'260'424};       // .. 2486-07-02
-constexpr SecondsRange kFat{315'532'800, 4'354'819'198};                  // 1980 .. 2107-12-31 23:59:58
-constexpr SecondsRange kExfat{315'532'800, 4'354'819'199};                // 1980 .. 2107-12-31 23:59:59
-constexpr SecondsRange kHfs{-2'082'844'800, 2'082'844'799};               // 1904 .. 2040-02-06
+// FAT and exFAT keep local time: a day to spare at either end, whatever the time zone.
+constexpr SecondsRange kFat{315'619'200, 4'354'732'798};     // 1980-01-02 .. 2107-12-30 23:59:58
+constexpr SecondsRange kExfat{315'619'200, 4'354'732'799};   // 1980-01-02 .. 2107-12-30 23:59:59
+constexpr SecondsRange kHfs{-2'082'844'800, 2'082'844'799};  // 1904 .. 2040-02-06
 
 constexpr std::uint32_t kExt4Magic = 0xEF53;
 constexpr std::uint32_t kXfsMagic = 0x58465342;
@@ -386,11 +387,16 @@ bool writeCreation(const ItemLocation& at, const Volume& volume, Date date) {
     return writeTimeAttribute(at.pathForAttributes(), attribute, date);
 }
 
-bool writeModification(const ItemLocation& at, Date date) {
-    const struct timespec times[2] = {
+// The access date is left alone, or, when `item` was read with it, written back as it was: FUSE drivers
+// built on libfuse 2 (exfat-fuse among them) drop a change that leaves it out, and still report success.
+bool writeModification(const ItemLocation& at, Date date, const struct statx* item = nullptr) {
+    struct timespec times[2] = {
         {0, UTIME_OMIT},
         {static_cast<time_t>(date.seconds()), static_cast<long>(date.nanoseconds())},
     };
+    if (item != nullptr && (item->stx_mask & STATX_ATIME) != 0) {
+        times[0] = {static_cast<time_t>(item->stx_atime.tv_sec), static_cast<long>(item->stx_atime.tv_nsec)};
+    }
     return ::utimensat(at.folder(), at.name(), times, AT_SYMLINK_NOFOLLOW) == 0;
 }
 
@@ -425,7 +431,7 @@ std::optional<std::string> writeDates(const ItemLocation& at, const Volume& volu
         }
         return failureText(error, &item);
     }
-    if (wanted.modificationDate && !writeModification(at, *wanted.modificationDate)) {
+    if (wanted.modificationDate && !writeModification(at, *wanted.modificationDate, &item)) {
         std::string text = failureText(errno, &item);
         if (wanted.creationDate && !(previousCreation && writeCreation(at, volume, *previousCreation))) {
             text += "; its creation date was changed and could not be put back";
@@ -659,6 +665,19 @@ std::optional<std::string> writeModificationFirst(const ItemLocation& at, LinuxF
             volumes.noteKept(folder);
         }
         return std::nullopt;
+    }
+    if (!volume.keepsWhatItAccepts && volume.creation == CreationStore::none) {
+        // A driver that ignored the change for want of an access date is given one.
+        if (!writeModification(at, date, &item)) {
+            return failureText(errno, &item);
+        }
+        if (::statx(at.folder(), at.name(), kOwnItem, kItemMask, &item) != 0) {
+            return "its dates could not be read back after writing (" + failureText(errno) + ")";
+        }
+        kept = readDates(at, item, volume);
+        if (keptWithin(kept.modificationDate, date, volume.granularity())) {
+            return std::nullopt;
+        }
     }
     // ntfs-3g ignores utimensat on an item whose times were set through its attributes while it still
     // holds it; what was just read is then still the item's, and the attribute takes the date.

@@ -33,7 +33,7 @@ DateFate settle(const std::optional<Date>& current, const Wanted& wanted, bool w
     }
     const Date stored = volume.stored(*wanted.date);
     if (!wanted.pastRange && datesMatch(current, stored)) {
-        planned = stored;
+        planned = current;
         return DateFate::unchanged;
     }
     if (!writable) {

@@ -7,8 +7,10 @@
 #include <fcntl.h>
 #include <fstream>
 #include <grp.h>
+#include <linux/loop.h>
 #include <spawn.h>
 #include <stdexcept>
+#include <sys/ioctl.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/statfs.h>
@@ -186,6 +188,40 @@ MountGuard::~MountGuard() {
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
     ::umount2(mountPoint_.c_str(), MNT_DETACH);
+}
+
+LoopDevice::LoopDevice(const std::filesystem::path& image) {
+    const int backing = ::open(image.c_str(), O_RDWR | O_CLOEXEC);
+    const int control = ::open("/dev/loop-control", O_RDWR | O_CLOEXEC);
+    // Another process may take the free device between asking for it and attaching: ask again.
+    for (int attempt = 0; attempt < 10 && backing >= 0 && control >= 0 && path_.empty(); ++attempt) {
+        const int number = ::ioctl(control, LOOP_CTL_GET_FREE);
+        if (number < 0) {
+            break;
+        }
+        const std::string device = "/dev/loop" + std::to_string(number);
+        const int fd = ::open(device.c_str(), O_RDWR | O_CLOEXEC);
+        loop_config config{};
+        config.fd = static_cast<std::uint32_t>(backing);
+        config.info.lo_flags = LO_FLAGS_AUTOCLEAR;
+        if (fd >= 0 && ::ioctl(fd, LOOP_CONFIGURE, &config) == 0) {
+            device_ = fd;
+            path_ = device;
+        } else if (fd >= 0) {
+            ::close(fd);
+        }
+    }
+    for (const int fd : {backing, control}) {
+        if (fd >= 0) {
+            ::close(fd);
+        }
+    }
+}
+
+LoopDevice::~LoopDevice() {
+    if (device_ >= 0) {
+        ::close(device_);
+    }
 }
 
 bool isRoot() {

@@ -60,6 +60,23 @@ private:
     std::filesystem::path mountPoint_;
 };
 
+// A loop device over an image file, for drivers that mount only block devices (FUSE's fuseblk). The
+// kernel detaches it once its last user lets go: this object, or the driver mounted on it.
+class LoopDevice {
+public:
+    explicit LoopDevice(const std::filesystem::path& image);
+    ~LoopDevice();
+    LoopDevice(const LoopDevice&) = delete;
+    LoopDevice& operator=(const LoopDevice&) = delete;
+
+    // "/dev/loop3"; empty when no device could be attached.
+    const std::string& path() const { return path_; }
+
+private:
+    int device_ = -1;
+    std::string path_;
+};
+
 bool isRoot();
 bool runsInCI();
 
