@@ -40,8 +40,13 @@ DateFate settle(const std::optional<Date>& current, const Wanted& wanted, bool w
         planned = current;
         return DateFate::kept;
     }
+    if (wanted.pastRange) {
+        // Left at the end of the range it passed, unrounded, so that texts can tell it apart.
+        planned = wanted.date;
+        return DateFate::notStorable;
+    }
     planned = stored;
-    return wanted.pastRange || !volume.canStore(stored) ? DateFate::notStorable : DateFate::changes;
+    return volume.canStore(stored) ? DateFate::changes : DateFate::notStorable;
 }
 
 }  // namespace

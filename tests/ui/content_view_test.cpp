@@ -1,5 +1,6 @@
 #include "ui/main_window/content_view.h"
 
+#include "mounted_file_access.h"
 #include "ui/main_window/drop_highlight.h"
 #include "window_fixture.h"
 
@@ -10,6 +11,7 @@
 #include <QProgressBar>
 #include <QSplitter>
 #include <QStackedWidget>
+#include <QTextEdit>
 #include <QToolBar>
 
 #include <functional>
@@ -17,33 +19,6 @@
 
 namespace vellumark::testing {
 namespace {
-
-// Forwards to the in-memory files and lets a test look at the window in the middle of a run.
-class ObservedFileAccess final : public FileAccess {
-public:
-    explicit ObservedFileAccess(FakeFileAccess& files) : files_(files) {}
-
-    Existence fileExists(const std::filesystem::path& path) const override { return files_.fileExists(path); }
-    std::optional<DateAttributes> attributes(const std::filesystem::path& path) const override {
-        return files_.attributes(path);
-    }
-    bool enumerateDescendants(const std::filesystem::path& folder,
-                              const std::function<void(const std::filesystem::path&)>& visit) const override {
-        return files_.enumerateDescendants(folder, visit);
-    }
-    std::optional<std::string> setAttributes(const std::filesystem::path& path,
-                                             const DateAttributes& dates) override {
-        if (duringWrite) {
-            duringWrite();
-        }
-        return files_.setAttributes(path, dates);
-    }
-
-    std::function<void()> duringWrite;
-
-private:
-    FakeFileAccess& files_;
-};
 
 class ContentViewTest : public ::testing::Test {
 protected:
@@ -129,9 +104,9 @@ protected:
     bool highlightShown() const { return window_->findChild<DropHighlight*>()->isVisible(); }
 
     FakeFileAccess files_;
-    ObservedFileAccess observed_{files_};
+    MountedFileAccess mounted_{files_};
     ScriptedOpenPanel panel_;
-    AppModel model_{observed_, panel_, [] { return kNow; }};
+    AppModel model_{mounted_, panel_, [] { return kNow; }};
     std::unique_ptr<ContentView> window_;
     bool lastAccepted_ = false;
 };
@@ -271,43 +246,79 @@ TEST_F(ContentViewTest, ConfirmingAppliesAndTheAlertReportsTheOutcome) {
     EXPECT_EQ(countText(), "3 of 3 will change");
 }
 
+TEST_F(ContentViewTest, TheConfirmationSaysWhatTheVolumesKeepAndCannotStore) {
+    mounted_.mount("/ntfs", ntfsVolume());
+    mounted_.mount("/ext4", ext4Volume());
+    list({"/d/a.txt", "/ext4/b.txt", "/ext4/c.txt", "/ntfs/d.txt"});
+    model_.editConfig([](ActionConfig& config) {
+        config.kind = DateActionKind::setSpecific;
+        config.specificDate =
+            Date::fromParts(-14'831'769'600);  // 1500-01-01, before what ext4 and NTFS store
+    });
+    settle();
+
+    QMessageBox* dialog = openConfirmation();
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(dialog->text(), "Apply changes to 1 item?");
+    EXPECT_EQ(dialog->informativeText(),
+              "This will modify file dates on disk. This cannot be undone.\n\n"
+              "Creation dates cannot be changed on ext4 and stay as they are on 2 items.\n"
+              "3 items have dates that cannot be stored; they will be reported as failed.");
+
+    buttonWithText(*dialog, "Perform Changes")->click();
+    settle();
+    QMessageBox* alert = modalBox("resultAlert");
+    ASSERT_NE(alert, nullptr);
+    EXPECT_TRUE(
+        alert->informativeText().startsWith("1 item changed.\nCreation dates cannot be changed on ext4 and "
+                                            "stay as they are on 2 items.\n3 failed.\n"));
+}
+
 struct FailureCase {
     const char* name;
     int succeeding;
-    int failing;
+    std::vector<std::string> reasons;  // one per failing item, f1.txt, f2.txt, ...
     QString title;
     QString message;
 };
 
-TEST_F(ContentViewTest, TheAlertListsAtMostFiveFailures) {
+TEST_F(ContentViewTest, TheAlertCountsSharedReasonsOnceAndListsAtMostFiveLines) {
     const std::vector<FailureCase> cases = {
-        {"one success", 1, 0, "Done", "1 item changed."},
-        {"all failed", 0, 2, "Completed with errors",
-         "0 items changed.\n2 failed.\n"
-         "Could not change dates for \u201cf1.txt\u201d: Permission denied\n"
-         "Could not change dates for \u201cf2.txt\u201d: Permission denied"},
-        {"several", 2, 3, "Completed with errors",
-         "2 items changed.\n3 failed.\n"
-         "Could not change dates for \u201cf1.txt\u201d: Permission denied\n"
-         "Could not change dates for \u201cf2.txt\u201d: Permission denied\n"
-         "Could not change dates for \u201cf3.txt\u201d: Permission denied"},
-        {"seven", 4, 7, "Completed with errors",
+        {"one success", 1, {}, "Done", "1 item changed."},
+        {"one failure",
+         0,
+         {"Permission denied"},
+         "Completed with errors",
+         "0 items changed.\n1 failed.\nCould not change dates for \u201cf1.txt\u201d: Permission denied"},
+        {"a shared reason and a single one",
+         2,
+         {"Permission denied", "read-only", "Permission denied"},
+         "Completed with errors",
+         "2 items changed.\n3 failed.\n2 items: Permission denied\n"
+         "Could not change dates for \u201cf2.txt\u201d: read-only"},
+        {"seven reasons",
+         4,
+         {"r1", "r2", "r3", "r4", "r5", "r6", "r7"},
+         "Completed with errors",
          "4 items changed.\n7 failed.\n"
-         "Could not change dates for \u201cf1.txt\u201d: Permission denied\n"
-         "Could not change dates for \u201cf2.txt\u201d: Permission denied\n"
-         "Could not change dates for \u201cf3.txt\u201d: Permission denied\n"
-         "Could not change dates for \u201cf4.txt\u201d: Permission denied\n"
-         "Could not change dates for \u201cf5.txt\u201d: Permission denied"},
+         "Could not change dates for \u201cf1.txt\u201d: r1\n"
+         "Could not change dates for \u201cf2.txt\u201d: r2\n"
+         "Could not change dates for \u201cf3.txt\u201d: r3\n"
+         "Could not change dates for \u201cf4.txt\u201d: r4\n"
+         "Could not change dates for \u201cf5.txt\u201d: r5"},
     };
     for (const FailureCase& row : cases) {
         SCOPED_TRACE(row.name);
         model_.removeAll();
         files_ = FakeFileAccess();
         std::vector<std::string> paths;
-        for (int i = 1; i <= row.failing; ++i) {
-            const std::string path = "/d/f" + std::to_string(i) + ".txt";
-            files_.failWriting(path, "Permission denied");
-            paths.push_back(path);
+        QStringList errors;
+        for (std::size_t i = 1; i <= row.reasons.size(); ++i) {
+            const std::string name = "f" + std::to_string(i) + ".txt";
+            files_.failWriting("/d/" + name, row.reasons[i - 1]);
+            paths.push_back("/d/" + name);
+            errors << QString::fromStdString("Could not change dates for \u201c" + name +
+                                             "\u201d: " + row.reasons[i - 1]);
         }
         for (int i = 1; i <= row.succeeding; ++i) {
             paths.push_back("/d/s" + std::to_string(i) + ".txt");
@@ -323,6 +334,16 @@ TEST_F(ContentViewTest, TheAlertListsAtMostFiveFailures) {
         ASSERT_NE(alert, nullptr);
         EXPECT_EQ(alert->text(), row.title);
         EXPECT_EQ(alert->informativeText(), row.message);
+        // Every error, listed or not, is in the details, which open inside the alert.
+        EXPECT_EQ(alert->detailedText(), errors.join('\n'));
+        QAbstractButton* details = buttonWithText(*alert, "Show Details\u2026");
+        ASSERT_EQ(details != nullptr, !row.reasons.empty());
+        if (details != nullptr) {
+            details->click();
+            EXPECT_EQ(modalBox("resultAlert"), alert);
+            EXPECT_EQ(details->text(), "Hide Details\u2026");
+            EXPECT_TRUE(alert->findChild<QTextEdit*>()->isVisible());
+        }
         buttonWithText(*alert, "OK")->click();
         settle();
         EXPECT_FALSE(model_.lastResult().has_value());
@@ -432,7 +453,7 @@ TEST_F(ContentViewTest, WhileProcessingTheButtonIsDisabledAndTheIndicatorShown) 
     EXPECT_FALSE(indicator->isVisible());
 
     bool seen = false;
-    observed_.duringWrite = [&] {
+    mounted_.duringWrite = [&] {
         // As if the window were drawn in the middle of the run.
         window_->refresh();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);

@@ -1,15 +1,18 @@
 #include "app_model/app_model.h"
 #include "app_model/linux_file_access.h"
 #include "model/planner.h"
+#include "mounted_file_access.h"
 #include "qt_test_support.h"
 #include "support/fake_file_access.h"
 #include "support/scripted_open_panel.h"
 #include "ui/file_table/date_cell.h"
+#include "ui/file_table/date_cell_delegate.h"
 #include "ui/file_table/date_text.h"
 #include "ui/file_table/file_table_model.h"
 #include "ui/file_table/file_table_view.h"
 #include "ui/toolkit/drop_destination.h"
 #include "ui/toolkit/path_text.h"
+#include "ui/toolkit/text_styles.h"
 
 #include <QAbstractItemModelTester>
 #include <QDropEvent>
@@ -24,6 +27,7 @@
 
 #include <fcntl.h>
 #include <fstream>
+#include <limits>
 #include <memory>
 #include <sys/stat.h>
 
@@ -39,6 +43,7 @@ constexpr std::int64_t kHour = 3'600;
 const Date kNow = Date::fromParts(1'700'000'000);
 const Date kCreated = Date::fromParts(1'600'000'000, 400'000'000);
 const Date kModified = Date::fromParts(1'650'000'000, 900'000'000);
+const Date k1500 = Date::fromParts(-14'831'769'600);
 
 class FileTableTest : public ::testing::Test {
 protected:
@@ -77,8 +82,9 @@ protected:
     }
 
     testing::FakeFileAccess files_;
+    testing::MountedFileAccess mounted_{files_};
     testing::ScriptedOpenPanel addPanel_;
-    AppModel model_{files_, addPanel_, [] { return kNow; }};
+    AppModel model_{mounted_, addPanel_, [] { return kNow; }};
     ChangePublisher::Subscription writes_;
     int notifications_ = 0;
 };
@@ -212,12 +218,79 @@ TEST_F(FileTableTest, RemovedAndAbsentDatesReadAsDashes) {
               QList<DateCellLine>({{"-----", DateCellLine::Style::superseded},
                                    {dateText(kModified), DateCellLine::Style::accent}}));
 
-    // Lifting from no source: the new date is absent, which still counts as a change.
+    // Lifting from no source: no new date, so nothing is written and the date stays as it is.
     setConfig([](ActionConfig& config) { config.kind = DateActionKind::liftFromFile; });
     QCoreApplication::processEvents();
     EXPECT_EQ(dateCellLines(cell(view, 1, modificationColumn)),
-              QList<DateCellLine>({{dateText(kModified), DateCellLine::Style::superseded},
-                                   {"-----", DateCellLine::Style::accent}}));
+              QList<DateCellLine>({{dateText(kModified), DateCellLine::Style::primary}}));
+}
+
+TEST_F(FileTableTest, CellsSayWhatTheVolumeKeepsAndCannotStore) {
+    mounted_.mount("/ext4", testing::ext4Volume());
+    files_.addFile("/ext4/old.txt", kCreated, kModified);
+    const Date nearTheEnd = Date::fromParts(std::numeric_limits<std::int64_t>::max() - 60);
+    files_.addFile("/data/far.txt", nearTheEnd, nearTheEnd);
+    const std::vector<std::filesystem::path> urls{"/ext4/old.txt", "/data/far.txt"};
+    model_.addURLs(urls);
+    FileTableView view(model_);
+    const QAbstractItemModel& model = view.tableModel();
+
+    setConfig([](ActionConfig& config) {
+        config.kind = DateActionKind::setSpecific;
+        config.specificDate = k1500;
+    });
+    QCoreApplication::processEvents();
+    const QModelIndex kept = model.index(0, creationColumn);
+    EXPECT_EQ(dateCellLines(cell(view, 0, creationColumn)),
+              QList<DateCellLine>({{dateText(kCreated), DateCellLine::Style::kept}}));
+    EXPECT_EQ(kept.data(Qt::ToolTipRole).toString(),
+              "ext4 keeps the creation date itself; it cannot be changed.");
+    EXPECT_EQ(kept.data(Qt::AccessibleTextRole).toString(),
+              dateText(kCreated) + ", kept: ext4 keeps the creation date itself; it cannot be changed");
+
+    const QModelIndex refused = model.index(0, modificationColumn);
+    EXPECT_EQ(dateCellLines(cell(view, 0, modificationColumn)),
+              QList<DateCellLine>({{dateText(kModified), DateCellLine::Style::primary},
+                                   {dateText(k1500), DateCellLine::Style::refused}}));
+    EXPECT_EQ(refused.data(Qt::ToolTipRole).toString(),
+              "This date cannot be stored on ext4, which keeps dates from 1901-12-13 to 2038-01-19.");
+
+    // Past the end of the 64-bit range there is no date to show.
+    setConfig([](ActionConfig& config) {
+        config.kind = DateActionKind::shift;
+        config.shiftHours = 1;
+    });
+    QCoreApplication::processEvents();
+    EXPECT_EQ(dateCellLines(cell(view, 1, creationColumn)).back(),
+              (DateCellLine{"Out of range", DateCellLine::Style::refused}));
+    EXPECT_EQ(model.index(1, creationColumn).data(Qt::ToolTipRole).toString(),
+              "The shift moves the date past the end of the calendar.");
+}
+
+TEST_F(FileTableTest, ItemsTheLastRunCouldNotChangeAreMarkedUntilTheNextEdit) {
+    files_.failWriting("/data/notes.txt", "the volume is read-only");
+    FileTableView view(model_);
+    addAll();
+    setConfig([](ActionConfig& config) {
+        config.kind = DateActionKind::shift;
+        config.shiftHours = 1;
+    });
+    model_.applyChanges();
+    QCoreApplication::processEvents();
+    const QAbstractItemModel& model = view.tableModel();
+    const QModelIndex failed = model.index(1, nameColumn);
+    EXPECT_EQ(failed.data(Qt::DecorationRole).value<QIcon>().name(), "exclamationmark.triangle.fill");
+    EXPECT_EQ(failed.data(Qt::ToolTipRole).toString(),
+              "Could not be changed: the volume is read-only\n/data/notes.txt");
+    EXPECT_EQ(model.index(0, nameColumn).data(Qt::DecorationRole).value<QIcon>().name(), "folder");
+
+    QSignalSpy changes(&model, &QAbstractItemModel::dataChanged);
+    setConfig([](ActionConfig& config) { config.shiftHours = 2; });
+    QCoreApplication::processEvents();
+    EXPECT_EQ(failed.data(Qt::DecorationRole).value<QIcon>().name(), "doc");
+    EXPECT_EQ(failed.data(Qt::ToolTipRole).toString(), "/data/notes.txt");
+    ASSERT_EQ(changes.count(), 1);
+    EXPECT_EQ(changes.front().front().value<QModelIndex>().column(), nameColumn) << "names repainted";
 }
 
 // How many pixels of `rect` in the view's drawing are close to `color`.
@@ -234,22 +307,43 @@ int pixelsNear(const QImage& image, const QRect& rect, const QColor& color) {
     return count;
 }
 
-TEST_F(FileTableTest, ChangedCellsArePaintedInTheAccentColour) {
+TEST_F(FileTableTest, OnlyDatesToBeWrittenArePaintedInTheAccentColour) {
+    mounted_.mount("/ntfs", testing::ntfsVolume());
+    mounted_.mount("/ext4", testing::ext4Volume());
+    files_.addFile("/ext4/old.txt", kCreated, kModified);
+    files_.addFile("/ntfs/old.txt", kCreated, kModified);
     FileTableView view(model_);
     addAll();
+    const std::vector<std::filesystem::path> urls{"/ext4/old.txt", "/ntfs/old.txt"};
+    model_.addURLs(urls);
     setConfig([](ActionConfig& config) {
         config.kind = DateActionKind::setSpecific;
         config.fields = DateFieldSelection::creation;
-        config.specificDate = kModified;
+        config.specificDate = k1500;
     });
     show(view);
     QTableView& table = view.table();
     const QImage image = table.viewport()->grab().toImage();
-    const QColor accent = table.palette().color(QPalette::Active, QPalette::Highlight);
-    const QRect changed = table.visualRect(table.model()->index(1, creationColumn));
-    const QRect unchanged = table.visualRect(table.model()->index(1, modificationColumn));
+    const QPalette& palette = table.palette();
+    const QColor accent = palette.color(QPalette::Active, QPalette::Highlight);
+    const QColor warning = toolkit::warningColor(palette);
+    const QColor quiet =
+        DateCellDelegate::lineColor(DateCellLine::Style::kept, palette, QPalette::Active, false);
+    const auto rect = [&](int row, int column) {
+        return table.visualRect(table.model()->index(row, column));
+    };
+
+    const QRect changed = rect(1, creationColumn);
+    const QRect unchanged = rect(1, modificationColumn);
+    const QRect kept = rect(5, creationColumn);
+    const QRect refused = rect(6, creationColumn);
     EXPECT_GT(pixelsNear(image, changed, accent), 10);
-    EXPECT_EQ(pixelsNear(image, unchanged, accent), 0);
+    for (const QRect& cell : {unchanged, kept, refused}) {
+        EXPECT_EQ(pixelsNear(image, cell, accent), 0);
+    }
+    EXPECT_GT(pixelsNear(image, kept, quiet), 10);
+    EXPECT_EQ(pixelsNear(image, kept, warning), 0);
+    EXPECT_GT(pixelsNear(image, refused, warning), 10);
 }
 
 TEST_F(FileTableTest, AnEditRepaintsCellsWithoutReplacingRows) {

@@ -4,6 +4,7 @@
 #include "ui/toolkit/path_text.h"
 #include "ui/toolkit/qt_open_panel.h"
 #include "ui/toolkit/symbol_icons.h"
+#include "ui/toolkit/text_styles.h"
 
 #include <QAbstractItemView>
 #include <QDir>
@@ -24,8 +25,9 @@
 namespace vellumark::toolkit {
 namespace {
 
-const QStringList kSymbolNames{"plus",   "minus", "trash", "checkmark.circle.fill", "calendar.badge.clock",
-                               "folder", "doc"};
+const QStringList kSymbolNames{
+    "plus",   "minus", "trash",     "checkmark.circle.fill",        "calendar.badge.clock",
+    "folder", "doc",   "lock.fill", "exclamationmark.triangle.fill"};
 
 QPalette lightPalette() {
     QPalette palette(QColor(0xEE, 0xEE, 0xEE));
@@ -68,10 +70,11 @@ TEST(SymbolIconsTest, EverySymbolIsDrawnInThePalettesColours) {
         for (const QPalette& palette : {lightPalette(), darkPalette()}) {
             const QPixmap pixmap = symbolPixmap(name, 32, palette);
             ASSERT_EQ(pixmap.size(), QSize(32, 32));
-            // The mark is drawn in the text colour, or the accent where it carries meaning.
+            // The mark is drawn in the text colour, or the accent or warning colour where it carries meaning.
             const int ink = pixelsNear(pixmap, palette.color(QPalette::Text));
             const int accent = pixelsNear(pixmap, palette.color(QPalette::Highlight));
-            EXPECT_GT(ink + accent, 8);
+            const int warning = pixelsNear(pixmap, warningColor(palette));
+            EXPECT_GT(ink + accent + warning, 8);
         }
         EXPECT_NE(symbolPixmap(name, 32, lightPalette()).toImage(),
                   symbolPixmap(name, 32, darkPalette()).toImage());

@@ -1,7 +1,9 @@
 // Saves PNG pictures of the file table and of the action panel in each action's state, for a person to
 // look at: ui_screenshots [folder] (default "screenshots"). Run it under a display, e.g. xvfb-run -a.
 #include "app_model/app_model.h"
+#include "dark_palette.h"
 #include "model/planner.h"
+#include "mounted_file_access.h"
 #include "qt_test_support.h"
 #include "support/fake_file_access.h"
 #include "support/scripted_open_panel.h"
@@ -25,30 +27,11 @@
 namespace {
 
 using namespace vellumark;
+using testing::darkPalette;
 
 const Date kNow = Date::fromParts(1'718'000'000);
 const Date kCreated = Date::fromParts(1'600'000'000, 250'000'000);
 const Date kModified = Date::fromParts(1'650'000'000, 500'000'000);
-
-QPalette darkPalette() {
-    QPalette palette;
-    palette.setColor(QPalette::Window, QColor(0x2B, 0x2B, 0x2B));
-    palette.setColor(QPalette::WindowText, QColor(0xE6, 0xE6, 0xE6));
-    palette.setColor(QPalette::Base, QColor(0x1E, 0x1E, 0x1E));
-    palette.setColor(QPalette::AlternateBase, QColor(0x26, 0x26, 0x26));
-    palette.setColor(QPalette::Text, QColor(0xE6, 0xE6, 0xE6));
-    palette.setColor(QPalette::PlaceholderText, QColor(0x8C, 0x8C, 0x8C));
-    palette.setColor(QPalette::Button, QColor(0x35, 0x35, 0x35));
-    palette.setColor(QPalette::ButtonText, QColor(0xE6, 0xE6, 0xE6));
-    palette.setColor(QPalette::Highlight, QColor(0x3D, 0x8B, 0xF0));
-    palette.setColor(QPalette::HighlightedText, Qt::white);
-    palette.setColor(QPalette::ToolTipBase, QColor(0x35, 0x35, 0x35));
-    palette.setColor(QPalette::ToolTipText, QColor(0xE6, 0xE6, 0xE6));
-    palette.setColor(QPalette::Disabled, QPalette::Text, QColor(0x70, 0x70, 0x70));
-    palette.setColor(QPalette::Disabled, QPalette::WindowText, QColor(0x70, 0x70, 0x70));
-    palette.setColor(QPalette::Disabled, QPalette::ButtonText, QColor(0x70, 0x70, 0x70));
-    return palette;
-}
 
 bool save(QWidget& widget, const QDir& folder, const QString& name) {
     widget.show();
@@ -78,9 +61,47 @@ void addItems(testing::FakeFileAccess& files, AppModel& model) {
     model.addURLs(urls);
 }
 
+// Items on volumes that keep creation dates or store a narrower range, under an action that meets both,
+// in the light and the dark palette; the second row selected.
+bool saveVolumeLimits(const QDir& folder) {
+    testing::FakeFileAccess files;
+    testing::MountedFileAccess mounted(files);
+    testing::ScriptedOpenPanel addPanel;
+    mounted.mount("/home", testing::ext4Volume());
+    mounted.mount("/media/usb", testing::fatVolume());
+    const Date early = Date::fromParts(315'540'000);  // 1980-01-01 02:00
+    files.addFile("/home/ada/notes.txt", kCreated, kModified);
+    files.addFile("/home/ada/report.pdf", kCreated.addingSeconds(86'400), kModified.addingSeconds(3'600));
+    files.addFile("/media/usb/IMG_0001.jpg", early.addingSeconds(600), early.addingSeconds(5'400));
+    files.addFile("/media/usb/IMG_0002.jpg", kCreated, kModified);
+    files.addFile("/tmp/far past.bin", Date::earliest().addingSeconds(60),
+                  Date::earliest().addingSeconds(60));
+    AppModel model(mounted, addPanel, [] { return kNow; });
+    const std::vector<std::filesystem::path> urls{"/home/ada/notes.txt", "/home/ada/report.pdf",
+                                                  "/media/usb/IMG_0001.jpg", "/media/usb/IMG_0002.jpg",
+                                                  "/tmp/far past.bin"};
+    model.addURLs(urls);
+    model.editConfig([](ActionConfig& config) {
+        config.kind = DateActionKind::shift;
+        config.shiftDirection = ShiftDirection::subtract;
+        config.shiftHours = 3;
+    });
+    model.setSelection({model.items()[1].id()});
+    bool ok = true;
+    for (const bool dark : {false, true}) {
+        QApplication::setPalette(dark ? darkPalette() : QPalette());
+        file_table::FileTableView table(model);
+        table.resize(720, 260);
+        ok = save(table, folder, dark ? "table_volume_limits_dark" : "table_volume_limits") && ok;
+    }
+    QApplication::setPalette(QPalette());
+    return ok;
+}
+
 bool saveIcons(const QDir& folder) {
-    const QStringList names{"plus",   "minus", "trash", "checkmark.circle.fill", "calendar.badge.clock",
-                            "folder", "doc"};
+    const QStringList names{
+        "plus",   "minus", "trash",     "checkmark.circle.fill",        "calendar.badge.clock",
+        "folder", "doc",   "lock.fill", "exclamationmark.triangle.fill"};
     const auto count = static_cast<int>(names.size());
     QImage sheet(count * 56 + 8, 2 * 56 + 8, QImage::Format_ARGB32);
     QPainter painter(&sheet);
@@ -109,6 +130,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     bool ok = saveIcons(folder);
+    ok = saveVolumeLimits(folder) && ok;
 
     testing::FakeFileAccess files;
     testing::ScriptedOpenPanel addPanel;

@@ -1,5 +1,7 @@
 // Pictures of the window in its main states, for a person to look at:
-//   xvfb-run -a -s "-screen 0 1280x800x24" build/testing/tests/ui/window_screenshots screenshots
+//   xvfb-run -a -s "-screen 0 1280x800x24" build/testing/tests/ui/window_screenshots screenshots [dark]
+#include "dark_palette.h"
+#include "mounted_file_access.h"
 #include "support/fake_file_access.h"
 #include "support/scripted_open_panel.h"
 #include "ui/app_shell/vellumark_app.h"
@@ -12,7 +14,9 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QScreen>
+#include <QTableView>
 #include <QTest>
+#include <QToolTip>
 #include <QUrl>
 
 #include <iostream>
@@ -44,10 +48,22 @@ QAbstractButton* button(QMessageBox& box, const QString& text) {
     return nullptr;
 }
 
+// Shows the tooltip of a table cell as hovering over it would.
+void showToolTip(QTableView& table, int row, int column) {
+    const QModelIndex index = table.model()->index(row, column);
+    const QRect cell = table.visualRect(index);
+    QToolTip::showText(table.viewport()->mapToGlobal(cell.center()), index.data(Qt::ToolTipRole).toString(),
+                       table.viewport(), cell);
+}
+
 int run(const QString& folder) {
     const Date now = Date::now();
     FakeFileAccess files;
+    MountedFileAccess mounted(files);
     ScriptedOpenPanel panel;
+    mounted.mount("/home", ext4Volume());
+    mounted.mount("/media/usb", fatVolume());
+
     const char* const names[] = {
         "IMG_0412.jpg",    "IMG_0413.jpg", "IMG_0420.HEIC", "notes from the trip.txt",
         "budget 2024.ods", "map.pdf",      "itinerary.odt"};
@@ -64,9 +80,21 @@ int run(const QString& folder) {
         offset -= 9 * 86400 + 3 * 3600 + 600;
     }
     files.failWriting("/home/ada/Trip/map.pdf", "Permission denied");
-    files.failWriting("/home/ada/Trip/itinerary.odt", "Read-only file system");
+    // A camera card whose oldest pictures sit at the start of FAT's range, and that went read-only.
+    const Date cardStart = Date::fromParts(315'532'800 + 3'600);
+    for (const char* name : {"DSC_0001.JPG", "DSC_0002.JPG", "DSC_0107.JPG"}) {
+        const std::string path = std::string("/media/usb/") + name;
+        files.addFile(path, DateAttributes{cardStart, cardStart.addingSeconds(1'800)});
+        urls.emplace_back(path);
+    }
+    for (const char* name : {"DSC_0108.JPG", "DSC_0109.JPG"}) {
+        const std::string path = std::string("/media/usb/") + name;
+        files.addFile(path, DateAttributes{now.addingSeconds(-86400), now.addingSeconds(-86000)});
+        files.failWriting(path, "the volume is read-only");
+        urls.emplace_back(path);
+    }
 
-    VellumarkApp app(files, panel);
+    VellumarkApp app(mounted, panel);
     ContentView& window = app.openWindow();
     window.move(40, 30);
     window.resize(1100, 620);
@@ -88,6 +116,14 @@ int run(const QString& folder) {
     model.setSelection({model.items()[2].id()});
     shoot(folder, "2-populated-table");
 
+    auto* table = window.findChild<QTableView*>("fileTable");
+    showToolTip(*table, 1, 1);
+    shoot(folder, "2a-kept-tooltip");
+    table->scrollToBottom();
+    showToolTip(*table, 8, 1);
+    shoot(folder, "2b-not-storable-tooltip");
+    QToolTip::hideText();
+
     QTest::keyClick(&window, Qt::Key_Return, Qt::ControlModifier);
     shoot(folder, "3-confirmation-dialog");
 
@@ -104,8 +140,18 @@ int run(const QString& folder) {
         std::cerr << "no result alert\n";
         return 1;
     }
+    if (QAbstractButton* details = button(*alert, QStringLiteral("Show Details\u2026"))) {
+        details->click();
+    } else {
+        std::cerr << "no details button\n";
+    }
+    shoot(folder, "4a-result-alert-details");
     button(*alert, "OK")->click();
     settle();
+    table->scrollToBottom();
+    showToolTip(*table, static_cast<int>(model.items().size()) - 1, 0);
+    shoot(folder, "4b-failed-rows");
+    QToolTip::hideText();
 
     QMimeData data;
     data.setData("text/uri-list", QUrl::fromLocalFile("/home/ada/Trip/IMG_0412.jpg").toEncoded() + "\r\n");
@@ -126,6 +172,9 @@ int run(const QString& folder) {
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
     const QString folder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("screenshots");
+    if (argc > 2 && QString::fromLatin1(argv[2]) == QLatin1String("dark")) {
+        QApplication::setPalette(vellumark::testing::darkPalette());
+    }
     QDir().mkpath(folder);
     return vellumark::testing::run(folder);
 }

@@ -54,6 +54,40 @@ TEST(ResultSummary, KeepsErrorTextsAsTheyAre) {
               "denied");
 }
 
+TEST(ResultSummary, CountsFailuresThatShareAReasonOnOneLine) {
+    ProcessResult result;
+    result.succeeded = 3;
+    result.keptCreation = {{"ext4", 3}, {"", 1}};
+    for (const std::string reason : {"A", "B", "A", "C", "D", "E", "F", "A"}) {
+        result.errors.push_back("Could not change dates for \u201cx\u201d: " + reason);
+        result.failedItems.push_back({Uuid::random(), reason});
+    }
+    result.failed = static_cast<std::int64_t>(result.errors.size());
+    EXPECT_EQ(resultSummary(result),
+              "3 items changed.\n"
+              "Creation dates cannot be changed on ext4 and stay as they are on 3 items.\n"
+              "Creation dates cannot be changed on this file system and stay as they are on 1 item.\n"
+              "8 failed.\n3 items: A\n"
+              "Could not change dates for \u201cx\u201d: B\n"
+              "Could not change dates for \u201cx\u201d: C\n"
+              "Could not change dates for \u201cx\u201d: D\n"
+              "Could not change dates for \u201cx\u201d: E");
+    EXPECT_EQ(resultDetails(result).count('\n'), 7);
+}
+
+TEST(WindowTexts, ConfirmationMessageAddsWhatVolumesKeepAndRefuse) {
+    const QString warning = "This will modify file dates on disk. This cannot be undone.";
+    EXPECT_EQ(confirmationMessage(PlanSummary{5, 1, {{"ext4", 1}}}),
+              warning +
+                  "\n\nCreation dates cannot be changed on ext4 and stay as they are on 1 item.\n"
+                  "1 item has a date that cannot be stored; it will be reported as failed.");
+    EXPECT_EQ(confirmationMessage(PlanSummary{5, 3, {{"ext4", 24}, {"xfs", 2}}}),
+              warning +
+                  "\n\nCreation dates cannot be changed on ext4 and stay as they are on 24 items.\n"
+                  "Creation dates cannot be changed on xfs and stay as they are on 2 items.\n"
+                  "3 items have dates that cannot be stored; they will be reported as failed.");
+}
+
 TEST(WindowTexts, ConfirmationTitleIsSingularOnlyForOne) {
     EXPECT_EQ(confirmationTitle(1), "Apply changes to 1 item?");
     EXPECT_EQ(confirmationTitle(0), "Apply changes to 0 items?");

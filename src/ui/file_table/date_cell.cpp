@@ -1,19 +1,105 @@
 #include "ui/file_table/date_cell.h"
 
-#include "model/planner.h"
+#include "app_model/date_reasons.h"
 #include "ui/file_table/date_text.h"
+
+#include <QCoreApplication>
 
 namespace vellumark::file_table {
 
-DateCell::DateCell(std::optional<Date> current, std::optional<Date> newDate)
-    : current_(current), new_(newDate), changed_(!datesMatch(current, newDate)) {}
+namespace {
+
+QString tr(const char* text) {
+    return QCoreApplication::translate("FileTableView", text);
+}
+
+// A shift that passed either end of the 64-bit range stops there; such a date has no readable text.
+bool passesCalendarEnd(const std::optional<Date>& date) {
+    return date && (*date == Date::earliest() || *date == Date::latest());
+}
+
+QString refusedText(const DateCell& cell) {
+    return passesCalendarEnd(cell.newDate()) ? tr("Out of range") : dateText(cell.newDate());
+}
+
+// "from 1901-12-13 to 2038-01-19", "from 1980-01-01", "until 2107-12-31": the volume's range to follow
+// "keeps dates".
+QString rangeText(const VolumeCapabilities& volume) {
+    const QString range = QString::fromStdString(volume.rangeText());
+    const bool closed = volume.earliest != Date::earliest() && volume.latest != Date::latest();
+    return closed ? tr("from %1").arg(range) : range;
+}
+
+// A reason from the failure texts as a sentence of its own. A file system's name keeps its own case
+// ("ext4"), whatever the reason starts with.
+QString sentence(const std::string& reason, const VolumeCapabilities& volume) {
+    QString text = QString::fromStdString(reason);
+    if (!text.isEmpty() && (volume.fileSystem.empty() || !reason.starts_with(volume.fileSystem))) {
+        text[0] = text[0].toUpper();
+    }
+    return text + QLatin1Char('.');
+}
+
+}  // namespace
+
+DateCell::DateCell(std::optional<Date> current, std::optional<Date> newDate, DateFate fate, VolumeRef volume)
+    : current_(current), new_(newDate), fate_(fate), volume_(volume) {}
 
 QList<DateCellLine> dateCellLines(const DateCell& cell) {
-    if (!cell.changed()) {
-        return {{dateText(cell.current()), DateCellLine::Style::primary}};
+    switch (cell.fate()) {
+        case DateFate::unchanged:
+            break;
+        case DateFate::changes:
+            return {{dateText(cell.current()), DateCellLine::Style::superseded},
+                    {dateText(cell.newDate()), DateCellLine::Style::accent}};
+        case DateFate::kept:
+            return {{dateText(cell.current()), DateCellLine::Style::kept}};
+        case DateFate::notStorable:
+            return {{dateText(cell.current()), DateCellLine::Style::primary},
+                    {refusedText(cell), DateCellLine::Style::refused}};
     }
-    return {{dateText(cell.current()), DateCellLine::Style::superseded},
-            {dateText(cell.newDate()), DateCellLine::Style::accent}};
+    return {{dateText(cell.current()), DateCellLine::Style::primary}};
+}
+
+QString dateCellToolTip(const DateCell& cell) {
+    const VolumeCapabilities& volume = cell.volume();
+    switch (cell.fate()) {
+        case DateFate::kept:
+            return sentence(keptCreationText(volume), volume);
+        case DateFate::notStorable:
+            if (passesCalendarEnd(cell.newDate())) {
+                return sentence(notStorableText(volume, *cell.newDate()), volume);
+            }
+            return tr("This date cannot be stored on %1, which keeps dates %2.")
+                .arg(QString::fromStdString(fileSystemName(volume)), rangeText(volume));
+        case DateFate::unchanged:
+        case DateFate::changes:
+            break;
+    }
+    return {};
+}
+
+QString dateCellAccessibleText(const DateCell& cell) {
+    const QString current = dateText(cell.current());
+    switch (cell.fate()) {
+        case DateFate::unchanged:
+            break;
+        case DateFate::changes:
+            return tr("%1, changes to %2").arg(current, dateText(cell.newDate()));
+        case DateFate::kept:
+            return tr("%1, kept: %2").arg(current, QString::fromStdString(keptCreationText(cell.volume())));
+        case DateFate::notStorable: {
+            const VolumeCapabilities& volume = cell.volume();
+            if (passesCalendarEnd(cell.newDate())) {
+                return tr("%1, cannot change: %2")
+                    .arg(current, QString::fromStdString(notStorableText(volume, *cell.newDate())));
+            }
+            return tr("%1, cannot change to %2: %3 keeps dates %4")
+                .arg(current, dateText(cell.newDate()), QString::fromStdString(fileSystemName(volume)),
+                     rangeText(volume));
+        }
+    }
+    return current;
 }
 
 }  // namespace vellumark::file_table

@@ -1,6 +1,8 @@
 #include "ui/file_table/date_cell_delegate.h"
 
 #include "ui/file_table/file_table_model.h"
+#include "ui/toolkit/symbol_icons.h"
+#include "ui/toolkit/text_styles.h"
 
 #include <QApplication>
 #include <QFontDatabase>
@@ -9,12 +11,48 @@
 #include <QPainter>
 #include <QTextLayout>
 
+#include <cmath>
+
 namespace vellumark::file_table {
 
 namespace {
 
 constexpr int kLineSpacing = 1;
 constexpr int kVerticalPadding = 3;
+constexpr int kMarkGap = 4;
+
+// The sign after a line that says the date will not be written as planned, or none.
+QStringView markOf(DateCellLine::Style style) {
+    switch (style) {
+        case DateCellLine::Style::kept:
+            return u"lock.fill";
+        case DateCellLine::Style::refused:
+            return u"exclamationmark.triangle.fill";
+        case DateCellLine::Style::primary:
+        case DateCellLine::Style::superseded:
+        case DateCellLine::Style::accent:
+            break;
+    }
+    return {};
+}
+
+// A mark is as tall as the font rises above the baseline, so that it sits on the line like a character.
+int markSize(const QFontMetrics& metrics) {
+    return metrics.ascent();
+}
+
+int markWidth(DateCellLine::Style style, const QFontMetrics& metrics) {
+    return markOf(style).isEmpty() ? 0 : markSize(metrics) + kMarkGap;
+}
+
+// `share` of `over` laid on `under`, opaque (palettes often give the secondary text colour as a
+// translucent one).
+QColor mixed(const QColor& under, const QColor& over, float share) {
+    const float weight = share * over.alphaF();
+    const auto channel = [weight](float a, float b) { return a + (b - a) * weight; };
+    return QColor::fromRgbF(channel(under.redF(), over.redF()), channel(under.greenF(), over.greenF()),
+                            channel(under.blueF(), over.blueF()));
+}
 
 int horizontalMargin(const QWidget* widget) {
     const QStyle* style = widget ? widget->style() : QApplication::style();
@@ -32,10 +70,10 @@ bool hasEvenDigits(const QFont& font) {
     return true;
 }
 
-// One text line, cut with an ellipsis when too wide. The text is shaped once: a table repaints every
-// visible cell after each edit, and shaping is most of what drawing text costs.
-void drawLine(QPainter& painter, const QString& text, const QFont& font, const QRect& rect,
-              Qt::Alignment alignment) {
+// One text line, cut with an ellipsis when too wide; returns the width it took. The text is shaped once:
+// a table repaints every visible cell after each edit, and shaping is most of what drawing text costs.
+int drawLine(QPainter& painter, const QString& text, const QFont& font, const QRect& rect,
+             Qt::Alignment alignment) {
     QTextLayout layout(text, font, painter.device());
     QTextOption option;
     option.setWrapMode(QTextOption::NoWrap);
@@ -45,15 +83,17 @@ void drawLine(QPainter& painter, const QString& text, const QFont& font, const Q
     line.setLineWidth(rect.width());
     layout.endLayout();
     if (line.naturalTextWidth() > rect.width()) {
+        const QFontMetrics metrics(font);
+        const QString elided = metrics.elidedText(text, Qt::ElideRight, rect.width());
         painter.setFont(font);
-        painter.drawText(rect, static_cast<int>(alignment),
-                         QFontMetrics(font).elidedText(text, Qt::ElideRight, rect.width()));
-        return;
+        painter.drawText(rect, static_cast<int>(alignment), elided);
+        return metrics.horizontalAdvance(elided);
     }
     const qreal x =
         alignment.testFlag(Qt::AlignRight) ? rect.right() + 1 - line.naturalTextWidth() : rect.left();
     const qreal top = rect.top() + (rect.height() - line.height()) / 2;
     line.draw(&painter, QPointF(x, top));
+    return static_cast<int>(std::ceil(line.naturalTextWidth()));
 }
 
 }  // namespace
@@ -101,6 +141,14 @@ QColor DateCellDelegate::lineColor(DateCellLine::Style style, const QPalette& pa
             return palette.color(group, QPalette::PlaceholderText);
         case DateCellLine::Style::accent:
             return palette.color(group, QPalette::Highlight);
+        case DateCellLine::Style::kept: {
+            // Between the text and the secondary colour: the date stays, and nothing calls for attention.
+            const QColor secondary = mixed(palette.color(group, QPalette::Base),
+                                           palette.color(group, QPalette::PlaceholderText), 1.0f);
+            return mixed(secondary, palette.color(group, QPalette::Text), 0.5f);
+        }
+        case DateCellLine::Style::refused:
+            return toolkit::warningColor(palette);
     }
     return palette.color(group, QPalette::Text);
 }
@@ -144,11 +192,29 @@ void DateCellDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
 
     painter->save();
     painter->setClipRect(option.rect);
+    const bool rightToLeft = option.direction == Qt::RightToLeft;
     for (const DateCellLine& line : lines) {
         QFont lineFont = font;
         lineFont.setStrikeOut(line.style == DateCellLine::Style::superseded);
-        painter->setPen(lineColor(line.style, option.palette, group, selected));
-        drawLine(*painter, line.text, lineFont, QRect(area.left(), y, area.width(), lineHeight), alignment);
+        const QColor color = lineColor(line.style, option.palette, group, selected);
+        // A mark follows its text, so that the dates themselves still line up down the column; the
+        // text gives way to it when the column is narrow.
+        const QStringView mark = markOf(line.style);
+        const int reserved = markWidth(line.style, metrics);
+        QRect textRect(area.left() + (rightToLeft ? reserved : 0), y, area.width() - reserved, lineHeight);
+        painter->setPen(color);
+        const int textWidth = drawLine(*painter, line.text, lineFont, textRect, alignment);
+        if (!mark.isEmpty()) {
+            const int side = markSize(metrics);
+            const int markX = rightToLeft ? textRect.right() + 1 - textWidth - kMarkGap - side
+                                          : textRect.left() + textWidth + kMarkGap;
+            QPalette markPalette = option.palette;
+            markPalette.setColor(QPalette::Text, color);
+            painter->drawPixmap(
+                QPoint(markX, y + (lineHeight - side) / 2),
+                toolkit::symbolPixmap(mark, side, markPalette, selected ? QIcon::Selected : QIcon::Normal,
+                                      painter->device()->devicePixelRatioF()));
+        }
         y += lineHeight + kLineSpacing;
     }
     painter->restore();
@@ -159,7 +225,7 @@ QSize DateCellDelegate::sizeHint(const QStyleOptionViewItem& option, const QMode
     const QFontMetrics metrics(cellFont(option.font));
     int width = 0;
     for (const DateCellLine& line : lines) {
-        width = std::max(width, metrics.horizontalAdvance(line.text));
+        width = std::max(width, markWidth(line.style, metrics) + metrics.horizontalAdvance(line.text));
     }
     const auto count = static_cast<int>(lines.size());
     return {width + 2 * horizontalMargin(option.widget),

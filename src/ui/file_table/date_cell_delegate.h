@@ -11,7 +11,7 @@ namespace vellumark::file_table {
 
 // Paints the DateCell of an index (FileTableRole::dateCell): one or two lines, with the palette's
 // colours so that light and dark themes both read well, and digits of equal width so that dates line up
-// down a column.
+// down a column. A date the volume keeps has a lock after it, a date it cannot store a warning sign.
 class DateCellDelegate : public QStyledItemDelegate {
 public:
     using QStyledItemDelegate::QStyledItemDelegate;

@@ -22,13 +22,20 @@ bool sameIds(const std::vector<Uuid>& ids, const std::vector<FileItem>& items, s
                       [](const Uuid& id, const FileItem& item) { return id == item.id(); });
 }
 
+// "Could not be changed: the volume is read-only"
+QString failedText(const std::string& reason) {
+    return QCoreApplication::translate("FileTableView", "Could not be changed: %1")
+        .arg(QString::fromStdString(reason));
+}
+
 }  // namespace
 
 FileTableModel::FileTableModel(const AppModel& model, QObject* parent)
     : QAbstractTableModel(parent),
       model_(model),
       folderIcon_(toolkit::symbolIcon(u"folder")),
-      docIcon_(toolkit::symbolIcon(u"doc")) {
+      docIcon_(toolkit::symbolIcon(u"doc")),
+      failedIcon_(toolkit::symbolIcon(u"exclamationmark.triangle.fill")) {
     refresh();
 }
 
@@ -63,8 +70,10 @@ std::optional<DateCell> FileTableModel::dateCell(int row, int column) const {
         return std::nullopt;
     }
     const PlannedDates planned = planDates(*item, model_.config(), model_.clock()());
-    return column == creationColumn ? DateCell(item->creationDate, planned.newCreation)
-                                    : DateCell(item->modificationDate, planned.newModification);
+    return column == creationColumn
+               ? DateCell(item->creationDate, planned.newCreation, planned.creationFate, item->volume)
+               : DateCell(item->modificationDate, planned.newModification, planned.modificationFate,
+                          item->volume);
 }
 
 QVariant FileTableModel::data(const QModelIndex& index, int role) const {
@@ -76,14 +85,22 @@ QVariant FileTableModel::data(const QModelIndex& index, int role) const {
         return {};
     }
     if (index.column() == nameColumn) {
+        const auto& marks = model_.failureMarks();
+        const auto failure = marks.find(item->id());
+        const bool failed = failure != marks.end();
         switch (role) {
             case Qt::DisplayRole:
-            case Qt::AccessibleTextRole:
                 return toolkit::displayName(item->url());
+            case Qt::AccessibleTextRole:
+                return failed ? toolkit::displayName(item->url()) + QStringLiteral(". ") +
+                                    failedText(failure->second)
+                              : toolkit::displayName(item->url());
             case Qt::DecorationRole:
-                return item->isDirectory ? folderIcon_ : docIcon_;
+                return failed ? failedIcon_ : item->isDirectory ? folderIcon_ : docIcon_;
             case Qt::ToolTipRole:
-                return toolkit::displayPath(item->url());
+                return failed ? failedText(failure->second) + QLatin1Char('\n') +
+                                    toolkit::displayPath(item->url())
+                              : toolkit::displayPath(item->url());
             default:
                 return {};
         }
@@ -91,13 +108,12 @@ QVariant FileTableModel::data(const QModelIndex& index, int role) const {
     switch (role) {
         case FileTableRole::dateCell:
             return QVariant::fromValue(*dateCell(index.row(), index.column()));
-        case Qt::AccessibleTextRole: {
-            QStringList texts;
-            for (const DateCellLine& line : dateCellLines(*dateCell(index.row(), index.column()))) {
-                texts.append(line.text);
-            }
-            return texts.join(QLatin1Char('\n'));
+        case Qt::ToolTipRole: {
+            const QString tip = dateCellToolTip(*dateCell(index.row(), index.column()));
+            return tip.isEmpty() ? QVariant() : QVariant(tip);
         }
+        case Qt::AccessibleTextRole:
+            return dateCellAccessibleText(*dateCell(index.row(), index.column()));
         default:
             return {};
     }
@@ -150,12 +166,19 @@ bool FileTableModel::refresh() {
         endResetModel();
     }
     shownRevision_ = model_.itemsRevision();
-    // The configuration or the clock may have moved on: every planned date may differ.
+    // The configuration or the clock may have moved on: every planned date may differ. Names change only
+    // when failure marks come or go.
+    const bool marksShown = !model_.failureMarks().empty();
     if (!rowIds_.empty()) {
-        emit dataChanged(index(0, creationColumn),
+        const bool names = marksShown || marksShown_;
+        emit dataChanged(index(0, names ? nameColumn : creationColumn),
                          index(static_cast<int>(rowIds_.size()) - 1, modificationColumn),
-                         {FileTableRole::dateCell, Qt::AccessibleTextRole});
+                         names
+                             ? QList<int>{FileTableRole::dateCell, Qt::ToolTipRole, Qt::AccessibleTextRole,
+                                          Qt::DecorationRole}
+                             : QList<int>{FileTableRole::dateCell, Qt::ToolTipRole, Qt::AccessibleTextRole});
     }
+    marksShown_ = marksShown;
     return rowsChanged;
 }
 

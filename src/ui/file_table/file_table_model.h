@@ -33,7 +33,8 @@ inline constexpr std::array<ColumnWidths, columnCount> kColumnWidths{{{140, 200}
 // Nothing per row is copied or planned on a refresh: data() plans the asked row on demand (with the
 // model's configuration and clock at that moment), so an edit costs what the view shows. Rows are
 // inserted, removed or reset only when the item list itself changed; otherwise every date cell is
-// reported changed and the view repaints the rows it shows.
+// reported changed and the view repaints the rows it shows. Items the last run could not change show a
+// warning sign instead of their kind, and the reason in the name's tooltip.
 class FileTableModel : public QAbstractTableModel {
     Q_OBJECT
 
@@ -64,8 +65,11 @@ private:
     std::uint64_t shownRevision_ = 0;
     // While rows are being removed, where the remaining rows' items now are in the list.
     std::unordered_map<Uuid, std::size_t> survivorIndex_;
+    // Whether the last refresh found failure marks: their going away must repaint the names too.
+    bool marksShown_ = false;
     QIcon folderIcon_;
     QIcon docIcon_;
+    QIcon failedIcon_;
 };
 
 }  // namespace vellumark::file_table

@@ -163,7 +163,8 @@ void ContentView::buildContent(OpenPanel& sourcePanel) {
 
 void ContentView::refresh() {
     const auto& items = model_.items();
-    const std::size_t changeCount = model_.changeCount();
+    const PlanSummary summary = model_.planSummary();
+    const std::size_t changeCount = summary.changing;
     const bool processing = model_.isProcessing();
 
     listArea_->setCurrentWidget(items.empty() ? static_cast<QWidget*>(emptyState_) : fileTable_);
@@ -175,12 +176,13 @@ void ContentView::refresh() {
     dropHighlight_->setVisible(isTargetedForDrop_);
 
     if (showConfirm_ && !confirmation_) {
-        presentConfirmation();
+        presentConfirmation(summary);
     }
     if (confirmation_) {
         const QString title = confirmationTitle(changeCount);
         confirmation_->setWindowTitle(title);
         confirmation_->setText(title);
+        toolkit::setMessage(*confirmation_, confirmationMessage(summary));
         if (auto* confirm = confirmation_->findChild<QPushButton*>("confirmButton")) {
             confirm->setEnabled(changeCount > 0 && !processing);
         }
@@ -198,10 +200,9 @@ void ContentView::setTargetedForDrop(bool targeted) {
     refresh();
 }
 
-void ContentView::presentConfirmation() {
-    const QString title = confirmationTitle(model_.changeCount());
+void ContentView::presentConfirmation(const PlanSummary& summary) {
     QMessageBox* dialog = toolkit::makeConfirmationDialog(
-                              this, {title, tr("This will modify file dates on disk. This cannot be undone."),
+                              this, {confirmationTitle(summary.changing), confirmationMessage(summary),
                                      tr("Perform Changes"), tr("Cancel")})
                               .release();
     dialog->setObjectName("confirmationDialog");
@@ -252,7 +253,8 @@ void ContentView::presentResult() {
     resultAlert_->setIcon(result->failed != 0 ? QMessageBox::Warning : QMessageBox::Information);
     resultAlert_->setWindowTitle(title);
     resultAlert_->setText(title);
-    resultAlert_->setInformativeText(summary);
+    toolkit::setMessage(*resultAlert_, summary);
+    toolkit::setDetails(*resultAlert_, resultDetails(*result));
     resultAlert_->open();
 }
 

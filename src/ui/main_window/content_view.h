@@ -32,8 +32,8 @@ class ModelObserver;
 
 // The application's window: the file list beside the action panel, the list commands and the apply
 // button in the toolbar, files and folders dropped anywhere on it, the confirmation before anything is
-// written and the outcome afterwards. It keeps only its two presentation flags; everything else is
-// read from the model on each refresh.
+// written and the outcome afterwards, with every failure in its details. It keeps only its two presentation
+// flags; everything else is read from the model on each refresh.
 class ContentView : public QMainWindow {
     Q_OBJECT
 public:
@@ -56,7 +56,7 @@ private:
     void buildContent(OpenPanel& sourcePanel);
     void setShowConfirm(bool show);
     void setTargetedForDrop(bool targeted);
-    void presentConfirmation();
+    void presentConfirmation(const PlanSummary& summary);
     void presentResult();
 
     AppModel& model_;

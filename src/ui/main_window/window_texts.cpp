@@ -1,8 +1,14 @@
 #include "ui/main_window/window_texts.h"
 
+#include "app_model/date_reasons.h"
+
 #include <QCoreApplication>
+#include <QStringList>
 
 #include <algorithm>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
 
 namespace vellumark {
 
@@ -12,21 +18,61 @@ QString tr(const char* text) {
     return QCoreApplication::translate("ContentView", text);
 }
 
-constexpr std::size_t kListedErrors = 5;
+constexpr std::size_t kListedFailureLines = 5;
+
+// Failures that share a reason, in order of first appearance.
+struct ReasonGroup {
+    std::string_view reason;
+    std::size_t first;  // index into the errors
+    std::size_t items;
+};
+
+std::vector<ReasonGroup> groupByReason(const ProcessResult& result) {
+    std::vector<ReasonGroup> groups;
+    std::unordered_map<std::string_view, std::size_t> groupOf;
+    for (std::size_t i = 0; i < result.errors.size(); ++i) {
+        // A result made without bare reasons still lists each of its errors.
+        const std::string_view reason =
+            i < result.failedItems.size() ? result.failedItems[i].reason : result.errors[i];
+        const auto [found, added] = groupOf.try_emplace(reason, groups.size());
+        if (added) {
+            groups.push_back({reason, i, 1});
+        } else {
+            ++groups[found->second].items;
+        }
+    }
+    return groups;
+}
 
 }  // namespace
 
 std::string resultSummary(const ProcessResult& result) {
     std::string summary =
         std::to_string(result.succeeded) + (result.succeeded == 1 ? " item" : " items") + " changed.";
+    for (const KeptCreation& kept : result.keptCreation) {
+        summary += "\n" + keptCreationLine(kept).toStdString();
+    }
     if (result.failed > 0) {
         summary += "\n" + std::to_string(result.failed) + " failed.";
-        const auto listed = std::min(result.errors.size(), kListedErrors);
+        const std::vector<ReasonGroup> groups = groupByReason(result);
+        const auto listed = std::min(groups.size(), kListedFailureLines);
         for (std::size_t i = 0; i < listed; ++i) {
-            summary += "\n" + result.errors[i];
+            const ReasonGroup& group = groups[i];
+            summary += "\n" + (group.items == 1
+                                   ? result.errors[group.first]
+                                   : std::to_string(group.items) + " items: " + std::string(group.reason));
         }
     }
     return summary;
+}
+
+QString resultDetails(const ProcessResult& result) {
+    QStringList lines;
+    lines.reserve(static_cast<qsizetype>(result.errors.size()));
+    for (const std::string& error : result.errors) {
+        lines.append(QString::fromStdString(error));
+    }
+    return lines.join(QLatin1Char('\n'));
 }
 
 QString resultTitle(const ProcessResult& result) {
@@ -37,6 +83,34 @@ QString confirmationTitle(std::size_t changeCount) {
     // QString::arg with a plain %1 never groups digits.
     return (changeCount == 1 ? tr("Apply changes to %1 item?") : tr("Apply changes to %1 items?"))
         .arg(static_cast<qulonglong>(changeCount));
+}
+
+QString confirmationMessage(const PlanSummary& summary) {
+    QString message = tr("This will modify file dates on disk. This cannot be undone.");
+    if (summary.keptCreation.empty() && summary.refused == 0) {
+        return message;
+    }
+    message += QLatin1Char('\n');
+    for (const KeptCreation& kept : summary.keptCreation) {
+        message += QLatin1Char('\n') + keptCreationLine(kept);
+    }
+    if (summary.refused > 0) {
+        message += QLatin1Char('\n') +
+                   (summary.refused == 1
+                        ? tr("1 item has a date that cannot be stored; it will be reported as failed.")
+                        : tr("%1 items have dates that cannot be stored; they will be reported as failed.")
+                              .arg(static_cast<qulonglong>(summary.refused)));
+    }
+    return message;
+}
+
+QString keptCreationLine(const KeptCreation& kept) {
+    VolumeCapabilities volume;
+    volume.fileSystem = kept.fileSystem;
+    const QString fileSystem = QString::fromStdString(fileSystemName(volume));
+    return (kept.items == 1 ? tr("Creation dates cannot be changed on %1 and stay as they are on %2 item.")
+                            : tr("Creation dates cannot be changed on %1 and stay as they are on %2 items."))
+        .arg(fileSystem, QString::number(static_cast<qulonglong>(kept.items)));
 }
 
 QString countText(std::size_t changeCount, std::size_t itemCount) {

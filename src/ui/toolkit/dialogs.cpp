@@ -1,34 +1,72 @@
 #include "ui/toolkit/dialogs.h"
 
+#include <QCoreApplication>
 #include <QLabel>
 #include <QPushButton>
+#include <QTextEdit>
+#include <QTranslator>
+
+#include <algorithm>
 
 namespace vellumark::toolkit {
 
 namespace {
 
-// Both kinds of box: the title set apart inside the box (a window manager may hide the title bar), the
-// message wide enough not to wrap word by word, and both shown as plain text, as messages carry file
-// names that must never be read as markup or links. The box's text format does not reach the
-// informative text's label, so that label is set by the name Qt gives it.
+// Message lines shorter than the widest break only where they have line breaks of their own.
+constexpr int kNarrowestMessage = 440;
+constexpr int kWidestMessage = 640;
+
+// Both kinds of box: the title set apart inside the box (a window manager may hide the title bar), and
+// title and message shown as plain text, as messages carry file names that must never be read as markup
+// or links.
 std::unique_ptr<QMessageBox> makeMessageBox(QWidget* parent, QMessageBox::Icon icon, const QString& title,
                                             const QString& message) {
     auto box = std::make_unique<QMessageBox>(parent);
     box->setIcon(icon);
     box->setWindowTitle(title);
     box->setText(title);
-    box->setInformativeText(message);
     box->setTextFormat(Qt::PlainText);
     if (auto* titleLabel = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"))) {
         QFont font = titleLabel->font();
         font.setBold(true);
         titleLabel->setFont(font);
     }
-    if (auto* informative = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel"))) {
-        informative->setTextFormat(Qt::PlainText);
-        informative->setMinimumWidth(440);
-    }
+    setMessage(*box, message);
     return box;
+}
+
+// Qt labels its details button with three full stops ("Show Details..."); every other label of ours
+// ends in an ellipsis character.
+class DetailsButtonLabels final : public QTranslator {
+public:
+    using QTranslator::QTranslator;
+
+    QString translate(const char* context, const char* sourceText, const char* /*disambiguation*/,
+                      int /*n*/) const override {
+        if (qstrcmp(context, "QMessageBox") != 0) {
+            return {};
+        }
+        if (qstrcmp(sourceText, "Show Details...") == 0) {
+            return QStringLiteral("Show Details\u2026");
+        }
+        if (qstrcmp(sourceText, "Hide Details...") == 0) {
+            return QStringLiteral("Hide Details\u2026");
+        }
+        return {};
+    }
+
+    bool isEmpty() const override { return false; }
+};
+
+// Once per application: the translator belongs to it and goes with it.
+void installDetailsButtonLabels() {
+    const QString name = QStringLiteral("detailsButtonLabels");
+    QCoreApplication* application = QCoreApplication::instance();
+    if (application->findChild<QTranslator*>(name, Qt::FindDirectChildrenOnly) == nullptr) {
+        auto* labels = new DetailsButtonLabels(application);
+        labels->setObjectName(name);
+        QCoreApplication::installTranslator(labels);
+    }
 }
 
 }  // namespace
@@ -55,6 +93,31 @@ std::unique_ptr<QMessageBox> makeAlert(QWidget* parent, const QString& title, co
     alert->setDefaultButton(ok);
     alert->setEscapeButton(ok);
     return alert;
+}
+
+void setMessage(QMessageBox& box, const QString& message) {
+    box.setInformativeText(message);
+    auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel"));
+    if (label == nullptr) {
+        return;
+    }
+    label->setTextFormat(Qt::PlainText);
+    const QFontMetrics metrics(label->font());
+    int longest = 0;
+    for (const QString& line : message.split(QLatin1Char('\n'))) {
+        longest = std::max(longest, metrics.horizontalAdvance(line));
+    }
+    label->setMinimumWidth(std::clamp(longest + 1, kNarrowestMessage, kWidestMessage));
+}
+
+void setDetails(QMessageBox& box, const QString& details) {
+    installDetailsButtonLabels();
+    box.setDetailedText(details);
+    // Qt's details area takes no keyboard focus; keyboard users select and copy from it too.
+    if (auto* text = box.findChild<QTextEdit*>()) {
+        text->setFocusPolicy(Qt::StrongFocus);
+        text->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    }
 }
 
 }  // namespace vellumark::toolkit

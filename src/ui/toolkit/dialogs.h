@@ -25,4 +25,13 @@ bool isConfirmed(const QMessageBox& dialog);
 std::unique_ptr<QMessageBox> makeAlert(QWidget* parent, const QString& title, const QString& message,
                                        const QString& okButton);
 
+// Sets the message under the title, as plain text, wide enough that its lines break only when longer
+// than a comfortable reading width. The box's text format does not reach the message's label, so the
+// label is found by the name Qt gives it.
+void setMessage(QMessageBox& box, const QString& message);
+
+// Puts `details` (plain text, selectable and copyable) in an area of `box` that a "Show Details…" button
+// opens and closes without closing the box. Empty `details` take area and button away.
+void setDetails(QMessageBox& box, const QString& details);
+
 }  // namespace vellumark::toolkit

@@ -1,5 +1,7 @@
 #include "ui/toolkit/symbol_icons.h"
 
+#include "ui/toolkit/text_styles.h"
+
 #include <QGuiApplication>
 #include <QIconEngine>
 #include <QPainter>
@@ -13,7 +15,17 @@ namespace vellumark::toolkit {
 
 namespace {
 
-enum class Symbol { plus, minus, trash, checkmarkCircleFill, calendarBadgeClock, folder, doc };
+enum class Symbol {
+    plus,
+    minus,
+    trash,
+    checkmarkCircleFill,
+    calendarBadgeClock,
+    folder,
+    doc,
+    lockFill,
+    exclamationmarkTriangleFill,
+};
 
 struct NamedSymbol {
     QStringView name;
@@ -28,6 +40,8 @@ constexpr std::array kSymbols{
     NamedSymbol{u"calendar.badge.clock", Symbol::calendarBadgeClock},
     NamedSymbol{u"folder", Symbol::folder},
     NamedSymbol{u"doc", Symbol::doc},
+    NamedSymbol{u"lock.fill", Symbol::lockFill},
+    NamedSymbol{u"exclamationmark.triangle.fill", Symbol::exclamationmarkTriangleFill},
 };
 
 std::optional<Symbol> symbolNamed(QStringView name) {
@@ -53,21 +67,33 @@ struct SymbolColors {
     QColor accent;      // fills that carry meaning
     QColor onAccent;    // marks drawn over the accent
     QColor background;  // cut-outs, the surface the symbol sits on
+    QColor warning;     // fills that call for attention
 };
 
 SymbolColors colorsFor(const QPalette& palette, QIcon::Mode mode) {
     if (mode == QIcon::Selected) {
         const QColor highlighted = palette.color(QPalette::Active, QPalette::HighlightedText);
         const QColor highlight = palette.color(QPalette::Active, QPalette::Highlight);
-        return {highlighted, highlighted, highlight, highlight};
+        return {highlighted, highlighted, highlight, highlight, highlighted};
     }
     const QPalette::ColorGroup group = mode == QIcon::Disabled ? QPalette::Disabled : QPalette::Active;
     return {palette.color(group, QPalette::Text), palette.color(group, QPalette::Highlight),
-            palette.color(group, QPalette::HighlightedText), palette.color(group, QPalette::Base)};
+            palette.color(group, QPalette::HighlightedText), palette.color(group, QPalette::Base),
+            warningColor(palette)};
 }
 
 QPen strokePen(const QColor& color, qreal width) {
     return QPen(color, width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+}
+
+// Punches `path` out of what is drawn so far, so that whatever lies under the symbol shows through.
+void cutOut(QPainter& painter, const QPainterPath& path, const QPen& pen = Qt::NoPen) {
+    painter.save();
+    painter.setCompositionMode(QPainter::CompositionMode_Clear);
+    painter.setPen(pen);
+    painter.setBrush(pen.style() == Qt::NoPen ? QBrush(Qt::black) : QBrush(Qt::NoBrush));
+    painter.drawPath(path);
+    painter.restore();
 }
 
 // Drawn on a 24 by 24 grid, scaled to the target square.
@@ -195,6 +221,41 @@ void drawSymbol(QPainter& painter, Symbol symbol, const SymbolColors& colors) {
             painter.drawLine(QPointF(8, 18), QPointF(13, 18));
             break;
         }
+        case Symbol::lockFill: {
+            painter.setPen(strokePen(colors.ink, 2.2));
+            QPainterPath shackle;
+            shackle.moveTo(8, 11);
+            shackle.lineTo(8, 7.5);
+            shackle.arcTo(QRectF(8, 3.5, 8, 8), 180, -180);
+            shackle.lineTo(16, 11);
+            painter.drawPath(shackle);
+            painter.setPen(Qt::NoPen);
+            painter.setBrush(colors.ink);
+            painter.drawRoundedRect(QRectF(4.5, 10, 15, 11.5), 2.5, 2.5);
+            QPainterPath keyhole;
+            keyhole.addEllipse(QPointF(12, 14.6), 1.9, 1.9);
+            keyhole.addRect(QRectF(11.1, 15, 1.8, 3.6));
+            cutOut(painter, keyhole);
+            break;
+        }
+        case Symbol::exclamationmarkTriangleFill: {
+            QPainterPath triangle;
+            triangle.moveTo(12, 2.8);
+            triangle.lineTo(22, 20.5);
+            triangle.lineTo(2, 20.5);
+            triangle.closeSubpath();
+            painter.setPen(strokePen(colors.warning, 1.6));
+            painter.setBrush(colors.warning);
+            painter.drawPath(triangle);
+            QPainterPath stem;
+            stem.moveTo(12, 9);
+            stem.lineTo(12, 14);
+            cutOut(painter, stem, strokePen(Qt::black, 2.4));
+            QPainterPath dot;
+            dot.addEllipse(QPointF(12, 17.4), 1.4, 1.4);
+            cutOut(painter, dot);
+            break;
+        }
     }
 }
 
@@ -210,10 +271,10 @@ void paintSymbol(QPainter& painter, const QRectF& rect, Symbol symbol, const Sym
 
 QPixmap renderSymbol(Symbol symbol, QSize size, const QPalette& palette, QIcon::Mode mode, qreal scale) {
     const SymbolColors colors = colorsFor(palette, mode);
-    const QString key =
-        QString::asprintf("vellumark-symbol/%d/%dx%d@%g/%08x/%08x/%08x/%08x/%d", static_cast<int>(symbol),
-                          size.width(), size.height(), scale, colors.ink.rgba(), colors.accent.rgba(),
-                          colors.onAccent.rgba(), colors.background.rgba(), static_cast<int>(mode));
+    const QString key = QString::asprintf(
+        "vellumark-symbol/%d/%dx%d@%g/%08x/%08x/%08x/%08x/%08x/%d", static_cast<int>(symbol), size.width(),
+        size.height(), scale, colors.ink.rgba(), colors.accent.rgba(), colors.onAccent.rgba(),
+        colors.background.rgba(), colors.warning.rgba(), static_cast<int>(mode));
     QPixmap pixmap;
     if (QPixmapCache::find(key, &pixmap)) {
         return pixmap;

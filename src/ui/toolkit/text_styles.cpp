@@ -21,6 +21,11 @@ void makeSecondary(QWidget& widget) {
     widget.setForegroundRole(QPalette::PlaceholderText);
 }
 
+QColor warningColor(const QPalette& palette) {
+    return palette.color(QPalette::Base).lightnessF() > 0.5 ? QColor(0xA8, 0x5A, 0x00)
+                                                            : QColor(0xF0, 0xB0, 0x40);
+}
+
 QFont calloutFont(QFont body) {
     return scaled(std::move(body), 12.0 / 13.0);
 }

@@ -12,6 +12,10 @@ namespace vellumark::toolkit {
 QColor secondaryColor(const QPalette& palette);
 void makeSecondary(QWidget& widget);
 
+// An amber for what needs attention but is no error of the user's: the palette has no such role, so it
+// is picked dark on light bases and light on dark ones, to read on both.
+QColor warningColor(const QPalette& palette);
+
 // Sizes relative to the body text: callout a step below it, title 3 a few steps above.
 QFont calloutFont(QFont body);
 QFont title3Font(QFont body);
