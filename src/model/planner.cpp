@@ -8,31 +8,29 @@ constexpr std::int64_t kSecondsPerDay = 86'400;
 constexpr std::int64_t kSecondsPerHour = 3'600;
 constexpr std::int64_t kSecondsPerMinute = 60;
 
-// A field's wanted date before the volume is considered; `pastRange` when a shift left the 64-bit range.
-struct Wanted {
-    std::optional<Date> date;
-    bool pastRange = false;
-};
-
-Wanted shifted(const std::optional<Date>& date, std::int64_t seconds) {
+// Shifts a wanted date in place; `pastRange` is set when the shift left the 64-bit range, and the date is
+// then left at the end it passed. In place, as a copy of an optional date costs more than the planning.
+void shift(std::optional<Date>& date, std::int64_t seconds, bool& pastRange) {
     if (!date) {
-        return {};
+        return;
     }
     if (const std::optional<Date> result = date->checkedAddingSeconds(seconds)) {
-        return {result};
+        *date = *result;
+        return;
     }
-    return {date->addingSeconds(seconds), true};
+    *date = date->addingSeconds(seconds);
+    pastRange = true;
 }
 
 // Settles one field: what the volume would keep of `wanted`, and whether that changes `current`.
-DateFate settle(const std::optional<Date>& current, const Wanted& wanted, bool writable,
-                const VolumeCapabilities& volume, std::optional<Date>& planned) {
-    if (!wanted.date) {
+DateFate settle(const std::optional<Date>& current, const std::optional<Date>& wanted, bool pastRange,
+                bool writable, const VolumeCapabilities& volume, std::optional<Date>& planned) {
+    if (!wanted) {
         planned = current;
         return DateFate::unchanged;
     }
-    const Date stored = volume.stored(*wanted.date);
-    if (!wanted.pastRange && datesMatch(current, stored)) {
+    const Date stored = volume.stored(*wanted);
+    if (!pastRange && datesMatch(current, stored)) {
         planned = current;
         return DateFate::unchanged;
     }
@@ -40,9 +38,9 @@ DateFate settle(const std::optional<Date>& current, const Wanted& wanted, bool w
         planned = current;
         return DateFate::kept;
     }
-    if (wanted.pastRange) {
+    if (pastRange) {
         // Left at the end of the range it passed, unrounded, so that texts can tell it apart.
-        planned = wanted.date;
+        planned = wanted;
         return DateFate::notStorable;
     }
     planned = stored;
@@ -90,48 +88,50 @@ PlannedDates planDates(const FileItem& item, const ActionConfig& config, Date no
     const VolumeCapabilities& volume = *item.volume;
     const bool creationSelected = includesCreation(config.fields);
     const bool modificationSelected = includesModification(config.fields);
-    Wanted creation{item.creationDate};
-    Wanted modification{item.modificationDate};
+    // The wanted dates, before the volume has its say.
+    PlannedDates wanted{item.creationDate, item.modificationDate};
+    bool creationPastRange = false;
+    bool modificationPastRange = false;
 
     switch (config.kind) {
         case DateActionKind::setSpecific:
             if (creationSelected) {
-                creation = {config.specificDate};
+                wanted.newCreation = config.specificDate;
             }
             if (modificationSelected) {
-                modification = {config.specificDate};
+                wanted.newModification = config.specificDate;
             }
             break;
         case DateActionKind::shift: {
             const std::int64_t interval = shiftInterval(config);
             if (creationSelected) {
-                creation = shifted(item.creationDate, interval);
+                shift(wanted.newCreation, interval, creationPastRange);
             }
             if (modificationSelected) {
-                modification = shifted(item.modificationDate, interval);
+                shift(wanted.newModification, interval, modificationPastRange);
             }
             break;
         }
         case DateActionKind::copyCreationToModification:
-            modification = {item.creationDate};
+            wanted.newModification = item.creationDate;
             break;
         case DateActionKind::copyModificationToCreation:
-            creation = {item.modificationDate};
+            wanted.newCreation = item.modificationDate;
             break;
         case DateActionKind::liftFromFile:
             if (creationSelected) {
-                creation = {config.liftCreation};
+                wanted.newCreation = config.liftCreation;
             }
             if (modificationSelected) {
-                modification = {config.liftModification};
+                wanted.newModification = config.liftModification;
             }
             break;
         case DateActionKind::removeDates:
             if (creationSelected) {
-                creation = {removedDateMarker()};
+                wanted.newCreation = removedDateMarker();
             }
             if (modificationSelected) {
-                modification = {removedDateMarker()};
+                wanted.newModification = removedDateMarker();
             }
             break;
     }
@@ -139,20 +139,21 @@ PlannedDates planDates(const FileItem& item, const ActionConfig& config, Date no
     // Removing must write the marker exactly, so the correction never runs there; a date already past
     // the end of the range is refused as it is.
     if (config.correctInconsistencies && config.kind != DateActionKind::removeDates) {
-        PlannedDates corrected{creation.date, modification.date};
-        autoCorrect(corrected, now, volume);
-        if (!creation.pastRange) {
-            creation.date = corrected.newCreation;
+        const PlannedDates uncorrected = wanted;
+        autoCorrect(wanted, now, volume);
+        if (creationPastRange) {
+            wanted.newCreation = uncorrected.newCreation;
         }
-        if (!modification.pastRange) {
-            modification.date = corrected.newModification;
+        if (modificationPastRange) {
+            wanted.newModification = uncorrected.newModification;
         }
     }
 
     PlannedDates dates;
-    dates.creationFate =
-        settle(item.creationDate, creation, volume.canWriteCreation, volume, dates.newCreation);
-    dates.modificationFate = settle(item.modificationDate, modification, true, volume, dates.newModification);
+    dates.creationFate = settle(item.creationDate, wanted.newCreation, creationPastRange,
+                                volume.canWriteCreation, volume, dates.newCreation);
+    dates.modificationFate = settle(item.modificationDate, wanted.newModification, modificationPastRange,
+                                    true, volume, dates.newModification);
     return dates;
 }
 
