@@ -9,6 +9,7 @@
 #include <array>
 #include <cerrno>
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -18,6 +19,7 @@
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/statfs.h>
+#include <sys/sysmacros.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 #include <unordered_map>
@@ -55,8 +57,11 @@ struct Volume {
     // kernel itself sets it, only rounded to the granularity.
     bool keepsWhatItAccepts = false;
     VolumeRef capabilities;
+    // Where how finely dates are kept is not known (NFS, most FUSE drivers), the plan keeps every digit
+    // and a date read back within a second counts as kept.
+    std::int64_t leeway = 0;
 
-    std::int64_t granularity() const { return capabilities->granularity; }
+    std::int64_t readBackLeeway() const { return std::max(capabilities->granularity, leeway); }
 };
 
 // A range of dates a file system stores, in seconds since 1970, both ends included.
@@ -72,9 +77,9 @@ constexpr SecondsRange kUnsigned32{0, 4'294'967'295};                     // 197
 constexpr SecondsRange kExt4LargeInodes{-2'147'483'648, 15'032'385'535};  // .. 2446-05-10
 constexpr SecondsRange kXfsBigTime{-2'147'483'648, 16'299'260'424};       // .. 2486-07-02
 // FAT and exFAT keep local time: a day to spare at either end, whatever the time zone.
-constexpr SecondsRange kFat{315'619'200, 4'354'732'798};     // 1980-01-02 .. 2107-12-30 23:59:58
-constexpr SecondsRange kExfat{315'619'200, 4'354'732'799};   // 1980-01-02 .. 2107-12-30 23:59:59
-constexpr SecondsRange kHfs{-2'082'844'800, 2'082'844'799};  // 1904 .. 2040-02-06
+constexpr SecondsRange kFat{315'619'200, 4'354'732'798};    // 1980-01-02 .. 2107-12-30 23:59:58
+constexpr SecondsRange kExfat{315'619'200, 4'354'732'799};  // 1980-01-02 .. 2107-12-30 23:59:59
+constexpr SecondsRange kHfs{0, 4'294'967'295};              // as Linux reads HFS dates: 1970 .. 2106-02-07
 
 constexpr std::uint32_t kExt4Magic = 0xEF53;
 constexpr std::uint32_t kXfsMagic = 0x58465342;
@@ -89,8 +94,11 @@ struct FileSystemType {
     bool keepsWhatItAccepts = false;
 };
 
-// File systems not listed here are taken to store any date to the second; as everywhere, a written date
-// counts only once it reads back. ext4 and xfs are refined from the volume itself (see refined()).
+constexpr std::int64_t kUnknownGranularity = 0;
+
+// File systems not listed here are taken to store any date, how finely not known; as everywhere, a
+// written date counts only once it reads back. ext4 and xfs are refined from the volume itself (see
+// detect()).
 constexpr FileSystemType kFileSystemTypes[] = {
     {kExt4Magic, "ext4", kSecond, kSigned32, true},
     {kXfsMagic, "xfs", kNanosecond, kSigned32, true},
@@ -101,7 +109,7 @@ constexpr FileSystemType kFileSystemTypes[] = {
     {0xCA451A4E, "bcachefs", kNanosecond, kAnyDate, true},
     {0x2FC12FC1, "zfs", kNanosecond},
     {0x794C7630, "overlay", kNanosecond},
-    {0x3153464A, "jfs", kSecond, kUnsigned32},
+    {0x3153464A, "jfs", kNanosecond, kUnsigned32},
     {0x52654973, "reiserfs", kSecond, kUnsigned32},
     {0x4D44, "FAT", 2 * kSecond, kFat, true},
     {0x2011BAB0, "exFAT", 10'000'000, kExfat, true},
@@ -110,20 +118,20 @@ constexpr FileSystemType kFileSystemTypes[] = {
     {0x4244, "HFS", kSecond, kHfs},
     {0x482B, "HFS+", kSecond, kHfs},
     {0x9660, "ISO 9660", kSecond},
-    {0x15013346, "UDF", kSecond},
+    {0x15013346, "UDF", 1'000},
     {0x73717368, "squashfs", kSecond},
     {0xE0F5E1E2, "erofs", kSecond},
-    {0x6969, "NFS", kSecond},
+    {0x6969, "NFS", kUnknownGranularity},
     {kCifsMagic, "SMB", 100},
     {kSmb2Magic, "SMB", 100},
-    {kFuseMagic, "FUSE", kSecond},
+    {kFuseMagic, "FUSE", kUnknownGranularity},
 };
 
 VolumeCapabilities capabilitiesOf(std::string name, std::int64_t granularity, SecondsRange range) {
     VolumeCapabilities capabilities;
     capabilities.fileSystem = std::move(name);
     capabilities.canWriteCreation = false;
-    capabilities.granularity = granularity;
+    capabilities.granularity = std::max(granularity, kNanosecond);
     if (range.earliest != kLeast) {
         capabilities.earliest = Date::fromParts(range.earliest);
     }
@@ -143,9 +151,10 @@ VolumeCapabilities withNtfsRange(VolumeCapabilities capabilities) {
 }
 
 Volume volumeOf(VolumeCapabilities capabilities, bool keepsWhatItAccepts = false,
-                CreationStore creation = CreationStore::none) {
+                CreationStore creation = CreationStore::none, std::int64_t granularity = kNanosecond) {
     capabilities.canWriteCreation = creation != CreationStore::none;
-    return {creation, keepsWhatItAccepts, VolumeCapabilities::shared(capabilities)};
+    return {creation, keepsWhatItAccepts, VolumeCapabilities::shared(capabilities),
+            granularity == kUnknownGranularity ? kSecond : 0};
 }
 
 Volume volumeOfType(std::uint32_t magic) {
@@ -160,14 +169,17 @@ Volume volumeOfType(std::uint32_t magic) {
         if (magic == kCifsMagic || magic == kSmb2Magic) {
             return volumeOf(withNtfsRange(std::move(capabilities)), false, CreationStore::cifs);
         }
-        return volumeOf(std::move(capabilities), type.keepsWhatItAccepts);
+        return volumeOf(std::move(capabilities), type.keepsWhatItAccepts, CreationStore::none,
+                        type.granularity);
     }
     char name[32];
     std::snprintf(name, sizeof name, "file system 0x%x", static_cast<unsigned>(magic));
-    return volumeOf(capabilitiesOf(name, kSecond, kAnyDate));
+    return volumeOf(capabilitiesOf(name, kUnknownGranularity, kAnyDate), false, CreationStore::none,
+                    kUnknownGranularity);
 }
 
-// The first part of xfs's answer to its geometry request (XFS_IOC_FSGEOMETRY_V1), up to its flags.
+// xfs's answer to its first geometry request (XFS_IOC_FSGEOMETRY_V1, struct xfs_fsop_geom_v1): the
+// request number holds its size, so the whole of it is declared.
 struct XfsGeometry {
     std::uint32_t blockSize, realtimeExtentSize, groupBlocks, groupCount, logBlocks, sectorSize, inodeSize,
         inodePercent;
@@ -177,6 +189,7 @@ struct XfsGeometry {
     std::int32_t version;
     std::uint32_t flags, logSectorSize, realtimeSectorSize, directoryBlockSize;
 };
+static_assert(sizeof(XfsGeometry) == 112 && offsetof(XfsGeometry, flags) == 92);
 const unsigned long kXfsGeometryRequest = _IOR('X', 100, XfsGeometry);
 
 struct MountedSource {
@@ -221,17 +234,46 @@ MountedSource mountedSource(std::uint32_t major, std::uint32_t minor) {
     return found;
 }
 
-// "exFAT" or "FAT" when the block device holds such a file system (its boot sector says so), else "".
+// "exFAT" or "FAT" when the block device holds such a file system, else "". udev's record of the device,
+// readable by everyone, says so; only where there is none is the boot sector read, which needs the
+// right to read the device.
 std::string fileSystemOnDevice(const std::string& device) {
-    if (!device.starts_with("/dev/")) {
+    struct stat node {};
+    if (!device.starts_with("/dev/") || ::stat(device.c_str(), &node) != 0 || !S_ISBLK(node.st_mode)) {
         return {};
+    }
+    const std::string record =
+        "/run/udev/data/b" + std::to_string(major(node.st_rdev)) + ":" + std::to_string(minor(node.st_rdev));
+    if (std::FILE* file = std::fopen(record.c_str(), "re")) {
+        char line[256];
+        std::string type;
+        while (std::fgets(line, sizeof line, file) != nullptr) {
+            const std::string_view text(line);
+            if (text.starts_with("E:ID_FS_TYPE=")) {
+                type = text.substr(13, text.find_first_of("\r\n") - 13);
+            }
+        }
+        std::fclose(file);
+        if (type == "exfat") {
+            return "exFAT";
+        }
+        if (type == "vfat" || type == "msdos") {
+            return "FAT";
+        }
+        if (!type.empty()) {
+            return {};
+        }
     }
     const int fd = ::open(device.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         return {};
     }
+    struct stat opened {};
     std::array<char, 90> sector{};
-    const bool read = ::pread(fd, sector.data(), sector.size(), 0) == static_cast<ssize_t>(sector.size());
+    // The node named in the mount table may have been replaced since: read only the device mounted.
+    const bool read = ::fstat(fd, &opened) == 0 && S_ISBLK(opened.st_mode) &&
+                      opened.st_rdev == node.st_rdev &&
+                      ::pread(fd, sector.data(), sector.size(), 0) == static_cast<ssize_t>(sector.size());
     ::close(fd);
     const std::string_view text(sector.data(), sector.size());
     if (!read) {
@@ -389,6 +431,7 @@ bool writeCreation(const ItemLocation& at, const Volume& volume, Date date) {
 
 // The access date is left alone, or, when `item` was read with it, written back as it was: FUSE drivers
 // built on libfuse 2 (exfat-fuse among them) drop a change that leaves it out, and still report success.
+// Written back, an access made between the reading and the writing is lost: a price worth a kept date.
 bool writeModification(const ItemLocation& at, Date date, const struct statx* item = nullptr) {
     struct timespec times[2] = {
         {0, UTIME_OMIT},
@@ -563,7 +606,7 @@ private:
                 }
                 return volumeOfType(magic);
             case kXfsMagic:
-                if (xfsHasBigTime(at, item)) {
+                if (xfsHasBigTime(at, item, lasting)) {
                     return volumeOf(capabilitiesOf("xfs", kNanosecond, kXfsBigTime), true);
                 }
                 return volumeOfType(magic);
@@ -588,20 +631,25 @@ private:
         }
         const MountedSource mount = mountedSource(item.stx_dev_major, item.stx_dev_minor);
         const std::string content =
-            mount.type == "fuseblk" ? fileSystemOnDevice(mount.source) : std::string();
+            mount.type.starts_with("fuseblk") ? fileSystemOnDevice(mount.source) : std::string();
         if (content == "exFAT" || content == "FAT") {
             // FUSE drivers of FAT and exFAT keep whole seconds, within FAT's range.
             return volumeOf(capabilitiesOf(content, content == "FAT" ? 2 * kSecond : kSecond, kFat));
         }
         // "fuse.sshfs" is sshfs; a bare "fuse" or "fuseblk" names no driver.
-        if (!mount.type.starts_with("fuse.")) {
+        const std::size_t dot = mount.type.find('.');
+        if (dot == std::string::npos) {
             return volumeOfType(kFuseMagic);
         }
-        return volumeOf(capabilitiesOf(mount.type.substr(5), kSecond, kAnyDate));
+        const std::string driver = mount.type.substr(dot + 1);
+        // SFTP carries dates as unsigned 32-bit seconds.
+        const SecondsRange range = driver == "sshfs" ? kUnsigned32 : kAnyDate;
+        return volumeOf(capabilitiesOf(driver, kUnknownGranularity, range), false, CreationStore::none,
+                        kUnknownGranularity);
     }
 
     // Whether an xfs volume stores dates past 2038 (its "bigtime" feature, the default since 2021).
-    static bool xfsHasBigTime(const ItemLocation& at, const struct statx& item) {
+    static bool xfsHasBigTime(const ItemLocation& at, const struct statx& item, bool& lasting) {
         // The geometry call needs a descriptor open for reading: the folder itself, or the item's folder.
         int fd = -1;
         if (S_ISDIR(item.stx_mode)) {
@@ -615,6 +663,8 @@ private:
             fd = ::openat(at.folder(), folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         }
         if (fd < 0) {
+            // Most likely: big timestamps are the default since 2021. Asked again next time.
+            lasting = false;
             return true;
         }
         XfsGeometry geometry{};
@@ -660,7 +710,7 @@ std::optional<std::string> writeModificationFirst(const ItemLocation& at, LinuxF
     }
     const Volume volume = volumes.of(at, item);
     DateAttributes kept = readDates(at, item, volume);
-    if (keptWithin(kept.modificationDate, date, volume.granularity())) {
+    if (keptWithin(kept.modificationDate, date, volume.readBackLeeway())) {
         if (volume.keepsWhatItAccepts && isKnownNotMountPoint(item)) {
             volumes.noteKept(folder);
         }
@@ -675,7 +725,7 @@ std::optional<std::string> writeModificationFirst(const ItemLocation& at, LinuxF
             return "its dates could not be read back after writing (" + failureText(errno) + ")";
         }
         kept = readDates(at, item, volume);
-        if (keptWithin(kept.modificationDate, date, volume.granularity())) {
+        if (keptWithin(kept.modificationDate, date, volume.readBackLeeway())) {
             return std::nullopt;
         }
     }
@@ -691,7 +741,7 @@ std::optional<std::string> writeModificationFirst(const ItemLocation& at, LinuxF
                 return "its dates could not be read back after writing (" + failureText(errno) + ")";
             }
             kept = readDates(at, item, volume);
-            if (keptWithin(kept.modificationDate, date, volume.granularity())) {
+            if (keptWithin(kept.modificationDate, date, volume.readBackLeeway())) {
                 return std::nullopt;
             }
         }
@@ -810,10 +860,10 @@ std::optional<std::string> LinuxFileAccess::setAttributes(const std::filesystem:
     }
     const DateAttributes kept = readDates(at, after, volume);
     std::string mismatch;
-    if (creation && !keptWithin(kept.creationDate, *creation, volume.granularity())) {
+    if (creation && !keptWithin(kept.creationDate, *creation, volume.readBackLeeway())) {
         mismatch = keptText("creation", kept.creationDate, *creation);
     }
-    if (modification && !keptWithin(kept.modificationDate, *modification, volume.granularity())) {
+    if (modification && !keptWithin(kept.modificationDate, *modification, volume.readBackLeeway())) {
         mismatch += (mismatch.empty() ? "" : ", and ") +
                     keptText("modification", kept.modificationDate, *modification);
     }

@@ -29,7 +29,7 @@ struct CivilTime {
 };
 
 // Civil date from a day count (proleptic Gregorian), after Howard Hinnant's days_from_civil inverse.
-// Computed in 128 bits: the day count of a date near either end of the range overflows 64 bits once shifted.
+// Computed in 128 bits: seconds rounded down to whole days overflow 64 bits near the start of the range.
 CivilTime civilTime(Date date) {
     const Wide seconds = date.seconds();
     const Wide days = seconds / 86'400 - (seconds % 86'400 < 0 ? 1 : 0);

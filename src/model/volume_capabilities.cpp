@@ -1,21 +1,32 @@
 #include "volume_capabilities.h"
 
 #include <deque>
+#include <limits>
 #include <mutex>
 
 namespace vellumark {
 
 Date VolumeCapabilities::roundedDown(Date date) const {
-    constexpr std::int64_t kSecond = Date::kNanosecondsPerSecond;
-    if (granularity < kSecond) {
-        return Date::fromParts(date.seconds(), date.nanoseconds() - date.nanoseconds() % granularity);
-    }
-    const std::int64_t seconds = granularity / kSecond;
-    std::int64_t remainder = date.seconds() % seconds;
+    // In 128 bits: a granularity that is no whole number of seconds, near either end of the range,
+    // would overflow 64.
+    __extension__ using Wide = __int128;
+    constexpr Wide kSecond = Date::kNanosecondsPerSecond;
+    const Wide total = Wide{date.seconds()} * kSecond + date.nanoseconds();
+    Wide remainder = total % granularity;
     if (remainder < 0) {
-        remainder += seconds;
+        remainder += granularity;
     }
-    return Date::fromParts(date.seconds() - remainder);
+    const Wide rounded = total - remainder;
+    Wide seconds = rounded / kSecond;
+    Wide nanoseconds = rounded % kSecond;
+    if (nanoseconds < 0) {
+        nanoseconds += kSecond;
+        seconds -= 1;
+    }
+    if (seconds < std::numeric_limits<std::int64_t>::min()) {
+        return Date::earliest();
+    }
+    return Date::fromParts(static_cast<std::int64_t>(seconds), static_cast<std::int64_t>(nanoseconds));
 }
 
 std::string VolumeCapabilities::rangeText() const {

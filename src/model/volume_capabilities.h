@@ -27,7 +27,15 @@ struct VolumeCapabilities {
 
     // `date` as the volume keeps it: rounded down to a multiple of the granularity.
     //   on FAT (2 s): 12:00:01.7 -> 12:00:00
-    Date stored(Date date) const { return granularity <= 1 ? date : roundedDown(date); }
+    // In the first and the last second of a range that begins and ends on whole seconds, the kernel
+    // keeps no fraction.
+    Date stored(Date date) const {
+        if ((date.seconds() == earliest.seconds() && earliest.nanoseconds() == 0) ||
+            (date.seconds() == latest.seconds() && latest.nanoseconds() == 0)) {
+            return Date::fromParts(date.seconds());
+        }
+        return granularity <= 1 ? date : roundedDown(date);
+    }
 
     // "1901-12-13 to 2038-01-19"; "until 2038-01-19" or "from 1980-01-01" where one end is open.
     std::string rangeText() const;
@@ -48,8 +56,8 @@ class VolumeRef {
 public:
     VolumeRef() : capabilities_(&VolumeCapabilities::unrestricted()) {}
     // `shared` must outlive every copy: pass what VolumeCapabilities::shared returned.
-    VolumeRef(const VolumeCapabilities& shared)
-        : capabilities_(&shared) {}  // NOLINT(google-explicit-constructor)
+    VolumeRef(const VolumeCapabilities& shared) : capabilities_(&shared) {}
+    VolumeRef(const VolumeCapabilities&& temporary) = delete;
 
     const VolumeCapabilities& operator*() const { return *capabilities_; }
     const VolumeCapabilities* operator->() const { return capabilities_; }

@@ -239,6 +239,19 @@ TEST(Planner, NewDatesAreRoundedToTheVolumeGranularity) {
     EXPECT_FALSE(changesAnything(planChange(item, config, kNow)));
     config.specificDate = Date::fromParts(1'600'000'003);
     EXPECT_EQ(planChange(item, config, kNow).newModification, Date::fromParts(1'600'000'002));
+
+    // Any granularity, down to the first date there is; and the kernel keeps no fraction in the first
+    // and last second of a range.
+    VolumeCapabilities odd;
+    odd.granularity = 1'500'000'000;
+    EXPECT_EQ(odd.stored(Date::fromParts(1, 400'000'000)), Date::fromParts(0));
+    EXPECT_EQ(odd.stored(Date::fromParts(1, 600'000'000)), Date::fromParts(1, 500'000'000));
+    EXPECT_EQ(odd.stored(Date::fromParts(-1)), Date::fromParts(-2, 500'000'000));
+    odd.granularity = 3'000'000'000;
+    EXPECT_EQ(odd.stored(Date::earliest().addingSeconds(1)), Date::earliest());
+    EXPECT_EQ(ext4Like().stored(Date::fromParts(2'147'483'647, 900'000'000)), Date::fromParts(2'147'483'647));
+    EXPECT_EQ(ext4Like().stored(Date::fromParts(-2'147'483'648, 900'000'000)),
+              Date::fromParts(-2'147'483'648));
 }
 
 TEST(Planner, ShiftIntervalAddsTheUnitsExactly) {
