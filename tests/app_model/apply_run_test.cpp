@@ -4,6 +4,7 @@
 #include "notification_log.h"
 #include "support/fake_file_access.h"
 #include "support/scripted_open_panel.h"
+#include "support/volumes.h"
 
 #include <gtest/gtest.h>
 
@@ -164,12 +165,7 @@ TEST_F(ApplyChangesTest, UnchangedItemsCostNoFileAccessAndCountNowhere) {
 // preview promised: modification dates, never a creation date, never a date it cannot store. Failed
 // items stay marked, by their new ids, until the settings change.
 TEST_F(ApplyChangesTest, WritesOnlyWhatTheVolumeCanKeepAndMarksWhatFailed) {
-    VolumeCapabilities ext4;
-    ext4.fileSystem = "ext4";
-    ext4.canWriteCreation = false;
-    ext4.earliest = Date::fromParts(-2'147'483'648);
-    ext4.latest = Date::fromParts(2'147'483'647);
-    files_.volume = VolumeCapabilities::shared(ext4);
+    files_.mount("/d", testing::ext4Volume());
     list({"/d/a.txt", "/d/b.txt", "/d/c.txt"});
     files_.failWriting("/d/b.txt", "the volume is read-only");
     model_.editConfig([](ActionConfig& config) {

@@ -1,5 +1,7 @@
 #include "model/planner.h"
 
+#include "support/volumes.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -71,7 +73,7 @@ std::vector<WorkedExample> workedExamples() {
     return rows;
 }
 
-class PlannerWorkedExample : public testing::TestWithParam<WorkedExample> {};
+class PlannerWorkedExample : public ::testing::TestWithParam<WorkedExample> {};
 
 TEST_P(PlannerWorkedExample, GivesTheExpectedNewDates) {
     const WorkedExample& row = GetParam();
@@ -80,7 +82,7 @@ TEST_P(PlannerWorkedExample, GivesTheExpectedNewDates) {
     EXPECT_EQ(change.newModification, row.newModification);
 }
 
-INSTANTIATE_TEST_SUITE_P(CopiedFile, PlannerWorkedExample, testing::ValuesIn(workedExamples()),
+INSTANTIATE_TEST_SUITE_P(CopiedFile, PlannerWorkedExample, ::testing::ValuesIn(workedExamples()),
                          [](const auto& row) { return row.param.name; });
 
 TEST(Planner, CorrectionClampsBothDatesBeforeRaisingModification) {
@@ -158,21 +160,11 @@ TEST(Planner, AbsentSourceDatesLeaveTheCurrentDates) {
     EXPECT_EQ(shifted.newModification, kModification.addingSeconds(-kDay));
 }
 
-const VolumeCapabilities& ext4Like() {
-    VolumeCapabilities ext4;
-    ext4.fileSystem = "ext4";
-    ext4.canWriteCreation = false;
-    ext4.earliest = Date::fromParts(-2'147'483'648);
-    ext4.latest = Date::fromParts(2'147'483'647);
-    ext4.granularity = 1'000'000'000;
-    return VolumeCapabilities::shared(ext4);
-}
-
 // On a volume that keeps the creation date itself (the moment of the copy), the creation date is kept,
 // and correcting never raises modification to it: that would replace the user's date with the copy's.
 TEST(Planner, AVolumeThatKeepsCreationKeepsItAndNeverRaisesModificationToIt) {
     FileItem item = copiedFile();
-    item.volume = ext4Like();
+    item.volume = testing::ext4Volume();
     ActionConfig config = configFor(DateActionKind::setSpecific, DateFieldSelection::both, true);
     config.specificDate = kModification.addingSeconds(-365 * kDay);
     PlannedChange change = planChange(item, config, kNow);
@@ -203,7 +195,7 @@ TEST(Planner, AVolumeThatKeepsCreationKeepsItAndNeverRaisesModificationToIt) {
 // end of the 64-bit range, which must not be clamped to that end and written.
 TEST(Planner, DatesTheVolumeCannotStoreAreRefused) {
     FileItem item = copiedFile();
-    item.volume = ext4Like();
+    item.volume = testing::ext4Volume();
     ActionConfig config = configFor(DateActionKind::setSpecific, DateFieldSelection::modification, false);
     config.specificDate = Date::fromParts(4'102'444'800);  // 2100
     PlannedChange change = planChange(item, config, kNow);
@@ -249,8 +241,9 @@ TEST(Planner, NewDatesAreRoundedToTheVolumeGranularity) {
     EXPECT_EQ(odd.stored(Date::fromParts(-1)), Date::fromParts(-2, 500'000'000));
     odd.granularity = 3'000'000'000;
     EXPECT_EQ(odd.stored(Date::earliest().addingSeconds(1)), Date::earliest());
-    EXPECT_EQ(ext4Like().stored(Date::fromParts(2'147'483'647, 900'000'000)), Date::fromParts(2'147'483'647));
-    EXPECT_EQ(ext4Like().stored(Date::fromParts(-2'147'483'648, 900'000'000)),
+    EXPECT_EQ(testing::ext4Volume().stored(Date::fromParts(2'147'483'647, 900'000'000)),
+              Date::fromParts(2'147'483'647));
+    EXPECT_EQ(testing::ext4Volume().stored(Date::fromParts(-2'147'483'648, 900'000'000)),
               Date::fromParts(-2'147'483'648));
 }
 

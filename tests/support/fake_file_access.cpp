@@ -27,6 +27,20 @@ void FakeFileAccess::addUnreadable(const std::filesystem::path& path) {
     addFile(path, std::nullopt);
 }
 
+void FakeFileAccess::mount(const std::filesystem::path& folder, const VolumeCapabilities& volume) {
+    mounts_.insert_or_assign(folder.native() + '/', volume);
+}
+
+ItemInfo FakeFileAccess::inspect(const std::filesystem::path& path) const {
+    ItemInfo info = FileAccess::inspect(path);
+    for (const auto& [folder, volume] : mounts_) {
+        if (path.native().starts_with(folder)) {
+            info.volume = volume;
+        }
+    }
+    return info;
+}
+
 void FakeFileAccess::failEnumerating(const std::filesystem::path& folder) {
     unenumerable_.insert(folder);
 }
@@ -73,6 +87,9 @@ bool FakeFileAccess::enumerateDescendants(
 
 std::optional<std::string> FakeFileAccess::setAttributes(const std::filesystem::path& path,
                                                          const DateAttributes& dates) {
+    if (duringWrite) {
+        duringWrite();
+    }
     writes.push_back({path.native(), dates});
     if (const auto failure = writeFailures_.find(path); failure != writeFailures_.end()) {
         return failure->second;

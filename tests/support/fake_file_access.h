@@ -3,6 +3,7 @@
 #include "app_model/file_access.h"
 
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <optional>
 #include <set>
@@ -29,16 +30,14 @@ public:
                    std::optional<Date> modification);
     void addUnreadable(const std::filesystem::path& path);
 
+    // Items under `folder` lie on a volume that can do what `volume` says (see support/volumes.h).
+    void mount(const std::filesystem::path& folder, const VolumeCapabilities& volume);
     void failEnumerating(const std::filesystem::path& folder);
     void failWriting(const std::filesystem::path& path, std::string reason);
 
     Existence fileExists(const std::filesystem::path& path) const override;
     std::optional<DateAttributes> attributes(const std::filesystem::path& path) const override;
-    ItemInfo inspect(const std::filesystem::path& path) const override {
-        ItemInfo info = FileAccess::inspect(path);
-        info.volume = volume;
-        return info;
-    }
+    ItemInfo inspect(const std::filesystem::path& path) const override;
     bool enumerateDescendants(const std::filesystem::path& folder,
                               const std::function<void(const std::filesystem::path&)>& visit) const override;
     std::optional<std::string> setAttributes(const std::filesystem::path& path,
@@ -48,8 +47,8 @@ public:
 
     mutable int existenceTests = 0;
     mutable int attributeReads = 0;
-    std::vector<Write> writes;  // every write asked for, failed ones included
-    VolumeRef volume;           // what every item's volume is said to allow
+    std::vector<Write> writes;          // every write asked for, failed ones included
+    std::function<void()> duringWrite;  // called as each write begins, to look at the model mid-run
 
 private:
     struct Entry {
@@ -60,6 +59,7 @@ private:
     std::map<std::filesystem::path, Entry> entries_;
     std::set<std::filesystem::path> unenumerable_;
     std::map<std::filesystem::path, std::string> writeFailures_;
+    std::map<std::string, VolumeRef> mounts_;  // by folder, with a trailing separator
 };
 
 }  // namespace vellumark::testing

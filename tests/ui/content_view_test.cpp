@@ -1,6 +1,6 @@
 #include "ui/main_window/content_view.h"
 
-#include "mounted_file_access.h"
+#include "support/volumes.h"
 #include "ui/main_window/drop_highlight.h"
 #include "window_fixture.h"
 
@@ -104,9 +104,8 @@ protected:
     bool highlightShown() const { return window_->findChild<DropHighlight*>()->isVisible(); }
 
     FakeFileAccess files_;
-    MountedFileAccess mounted_{files_};
     ScriptedOpenPanel panel_;
-    AppModel model_{mounted_, panel_, [] { return kNow; }};
+    AppModel model_{files_, panel_, [] { return kNow; }};
     std::unique_ptr<ContentView> window_;
     bool lastAccepted_ = false;
 };
@@ -247,8 +246,8 @@ TEST_F(ContentViewTest, ConfirmingAppliesAndTheAlertReportsTheOutcome) {
 }
 
 TEST_F(ContentViewTest, TheConfirmationSaysWhatTheVolumesKeepAndCannotStore) {
-    mounted_.mount("/ntfs", ntfsVolume());
-    mounted_.mount("/ext4", ext4Volume());
+    files_.mount("/ntfs", ntfsVolume());
+    files_.mount("/ext4", ext4Volume());
     list({"/d/a.txt", "/ext4/b.txt", "/ext4/c.txt", "/ntfs/d.txt"});
     model_.editConfig([](ActionConfig& config) {
         config.kind = DateActionKind::setSpecific;
@@ -453,7 +452,7 @@ TEST_F(ContentViewTest, WhileProcessingTheButtonIsDisabledAndTheIndicatorShown) 
     EXPECT_FALSE(indicator->isVisible());
 
     bool seen = false;
-    mounted_.duringWrite = [&] {
+    files_.duringWrite = [&] {
         // As if the window were drawn in the middle of the run.
         window_->refresh();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);

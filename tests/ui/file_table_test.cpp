@@ -1,10 +1,10 @@
 #include "app_model/app_model.h"
 #include "app_model/linux_file_access.h"
 #include "model/planner.h"
-#include "mounted_file_access.h"
 #include "qt_test_support.h"
 #include "support/fake_file_access.h"
 #include "support/scripted_open_panel.h"
+#include "support/volumes.h"
 #include "ui/file_table/date_cell.h"
 #include "ui/file_table/date_cell_delegate.h"
 #include "ui/file_table/date_text.h"
@@ -82,9 +82,8 @@ protected:
     }
 
     testing::FakeFileAccess files_;
-    testing::MountedFileAccess mounted_{files_};
     testing::ScriptedOpenPanel addPanel_;
-    AppModel model_{mounted_, addPanel_, [] { return kNow; }};
+    AppModel model_{files_, addPanel_, [] { return kNow; }};
     ChangePublisher::Subscription writes_;
     int notifications_ = 0;
 };
@@ -226,7 +225,7 @@ TEST_F(FileTableTest, RemovedAndAbsentDatesReadAsDashes) {
 }
 
 TEST_F(FileTableTest, CellsSayWhatTheVolumeKeepsAndCannotStore) {
-    mounted_.mount("/ext4", testing::ext4Volume());
+    files_.mount("/ext4", testing::ext4Volume());
     files_.addFile("/ext4/old.txt", kCreated, kModified);
     const Date nearTheEnd = Date::fromParts(std::numeric_limits<std::int64_t>::max() - 60);
     files_.addFile("/data/far.txt", nearTheEnd, nearTheEnd);
@@ -308,8 +307,8 @@ int pixelsNear(const QImage& image, const QRect& rect, const QColor& color) {
 }
 
 TEST_F(FileTableTest, OnlyDatesToBeWrittenArePaintedInTheAccentColour) {
-    mounted_.mount("/ntfs", testing::ntfsVolume());
-    mounted_.mount("/ext4", testing::ext4Volume());
+    files_.mount("/ntfs", testing::ntfsVolume());
+    files_.mount("/ext4", testing::ext4Volume());
     files_.addFile("/ext4/old.txt", kCreated, kModified);
     files_.addFile("/ntfs/old.txt", kCreated, kModified);
     FileTableView view(model_);

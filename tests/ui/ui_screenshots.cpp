@@ -3,10 +3,10 @@
 #include "app_model/app_model.h"
 #include "dark_palette.h"
 #include "model/planner.h"
-#include "mounted_file_access.h"
 #include "qt_test_support.h"
 #include "support/fake_file_access.h"
 #include "support/scripted_open_panel.h"
+#include "support/volumes.h"
 #include "ui/action_panel/action_panel_view.h"
 #include "ui/file_table/file_table_view.h"
 #include "ui/toolkit/qt_open_panel.h"
@@ -65,10 +65,9 @@ void addItems(testing::FakeFileAccess& files, AppModel& model) {
 // in the light and the dark palette; the second row selected.
 bool saveVolumeLimits(const QDir& folder) {
     testing::FakeFileAccess files;
-    testing::MountedFileAccess mounted(files);
     testing::ScriptedOpenPanel addPanel;
-    mounted.mount("/home", testing::ext4Volume());
-    mounted.mount("/media/usb", testing::fatVolume());
+    files.mount("/home", testing::ext4Volume());
+    files.mount("/media/usb", testing::fatVolume());
     const Date early = Date::fromParts(315'540'000);  // 1980-01-01 02:00
     files.addFile("/home/ada/notes.txt", kCreated, kModified);
     files.addFile("/home/ada/report.pdf", kCreated.addingSeconds(86'400), kModified.addingSeconds(3'600));
@@ -76,7 +75,7 @@ bool saveVolumeLimits(const QDir& folder) {
     files.addFile("/media/usb/IMG_0002.jpg", kCreated, kModified);
     files.addFile("/tmp/far past.bin", Date::earliest().addingSeconds(60),
                   Date::earliest().addingSeconds(60));
-    AppModel model(mounted, addPanel, [] { return kNow; });
+    AppModel model(files, addPanel, [] { return kNow; });
     const std::vector<std::filesystem::path> urls{"/home/ada/notes.txt", "/home/ada/report.pdf",
                                                   "/media/usb/IMG_0001.jpg", "/media/usb/IMG_0002.jpg",
                                                   "/tmp/far past.bin"};

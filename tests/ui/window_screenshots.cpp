@@ -1,9 +1,9 @@
 // Pictures of the window in its main states, for a person to look at:
 //   xvfb-run -a -s "-screen 0 1280x800x24" build/testing/tests/ui/window_screenshots screenshots [dark]
 #include "dark_palette.h"
-#include "mounted_file_access.h"
 #include "support/fake_file_access.h"
 #include "support/scripted_open_panel.h"
+#include "support/volumes.h"
 #include "ui/app_shell/vellumark_app.h"
 #include "ui/main_window/content_view.h"
 
@@ -59,10 +59,9 @@ void showToolTip(QTableView& table, int row, int column) {
 int run(const QString& folder) {
     const Date now = Date::now();
     FakeFileAccess files;
-    MountedFileAccess mounted(files);
     ScriptedOpenPanel panel;
-    mounted.mount("/home", ext4Volume());
-    mounted.mount("/media/usb", fatVolume());
+    files.mount("/home", ext4Volume());
+    files.mount("/media/usb", fatVolume());
 
     const char* const names[] = {
         "IMG_0412.jpg",    "IMG_0413.jpg", "IMG_0420.HEIC", "notes from the trip.txt",
@@ -94,7 +93,7 @@ int run(const QString& folder) {
         urls.emplace_back(path);
     }
 
-    VellumarkApp app(mounted, panel);
+    VellumarkApp app(files, panel);
     ContentView& window = app.openWindow();
     window.move(40, 30);
     window.resize(1100, 620);
