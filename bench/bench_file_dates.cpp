@@ -6,7 +6,7 @@
 //      utimensat and one statx per item.
 // Targets: both ratios at most 1.5. An optional argument names the folder to build the tree in.
 #include "app_model/app_model.h"
-#include "app_model/linux_file_access.h"
+#include "linux_fs/linux_file_access.h"
 
 #include <algorithm>
 #include <chrono>

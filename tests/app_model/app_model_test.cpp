@@ -1,6 +1,6 @@
 #include "app_model/app_model.h"
 
-#include "app_model/linux_file_access.h"
+#include "linux_fs/linux_file_access.h"
 #include "notification_log.h"
 #include "support/scripted_open_panel.h"
 #include "temp_folder.h"

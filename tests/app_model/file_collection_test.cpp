@@ -1,7 +1,7 @@
 #include "app_model/file_collection.h"
 
 #include "app_model/app_model.h"
-#include "app_model/linux_file_access.h"
+#include "linux_fs/linux_file_access.h"
 #include "support/fake_file_access.h"
 #include "support/scripted_open_panel.h"
 #include "temp_folder.h"

@@ -1,5 +1,5 @@
 #include "app_model/app_model.h"
-#include "app_model/linux_file_access.h"
+#include "linux_fs/linux_file_access.h"
 #include "model/planner.h"
 #include "qt_test_support.h"
 #include "support/fake_file_access.h"

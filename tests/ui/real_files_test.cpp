@@ -1,4 +1,4 @@
-#include "app_model/linux_file_access.h"
+#include "linux_fs/linux_file_access.h"
 #include "ui/app_shell/vellumark_app.h"
 #include "ui/main_window/content_view.h"
 #include "window_fixture.h"

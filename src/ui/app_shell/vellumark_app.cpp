@@ -1,6 +1,6 @@
 #include "ui/app_shell/vellumark_app.h"
 
-#include "app_model/linux_file_access.h"
+#include "linux_fs/linux_file_access.h"
 #include "ui/main_window/content_view.h"
 #include "ui/toolkit/qt_open_panel.h"
 

@@ -1,9 +1,9 @@
-#include "app_model/linux_file_access.h"
+#include "linux_fs/linux_file_access.h"
 
 #include "app_model/date_reasons.h"
-#include "app_model/directory_walk.h"
-#include "app_model/item_location.h"
-#include "app_model/ntfs_time.h"
+#include "linux_fs/directory_walk.h"
+#include "linux_fs/item_location.h"
+#include "linux_fs/ntfs_time.h"
 
 #include <algorithm>
 #include <array>

@@ -1,6 +1,6 @@
 #include "app_model/app_model.h"
-#include "app_model/linux_file_access.h"
-#include "app_model/ntfs_time.h"
+#include "linux_fs/linux_file_access.h"
+#include "linux_fs/ntfs_time.h"
 #include "real_file_system.h"
 #include "support/scripted_open_panel.h"
 

@@ -1,4 +1,4 @@
-#include "app_model/linux_file_access.h"
+#include "linux_fs/linux_file_access.h"
 
 #include "app_model/app_model.h"
 #include "real_file_system.h"

@@ -1,4 +1,4 @@
-#include "app_model/item_location.h"
+#include "linux_fs/item_location.h"
 
 #include <cerrno>
 #include <fcntl.h>

@@ -1,6 +1,6 @@
-#include "app_model/directory_walk.h"
+#include "linux_fs/directory_walk.h"
 
-#include "app_model/linux_file_access.h"
+#include "linux_fs/linux_file_access.h"
 #include "real_file_system.h"
 
 #include <gtest/gtest.h>

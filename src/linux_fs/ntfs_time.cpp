@@ -1,4 +1,4 @@
-#include "app_model/ntfs_time.h"
+#include "linux_fs/ntfs_time.h"
 
 namespace vellumark {
 

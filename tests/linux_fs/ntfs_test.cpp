@@ -1,5 +1,5 @@
-#include "app_model/linux_file_access.h"
-#include "app_model/ntfs_time.h"
+#include "linux_fs/linux_file_access.h"
+#include "linux_fs/ntfs_time.h"
 #include "real_file_system.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
-#include "app_model/directory_walk.h"
+#include "linux_fs/directory_walk.h"
 
-#include "app_model/item_location.h"
+#include "linux_fs/item_location.h"
 
 #include <algorithm>
 #include <dirent.h>
