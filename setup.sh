@@ -17,7 +17,8 @@ cd "$(dirname "$0")"
 packages=(cmake g++ make pkg-config libicu-dev libgtest-dev libgmock-dev
     qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev fonts-dejavu-core)
 if [ "$mode" = test ]; then
-    packages+=(ntfs-3g fuse3 e2fsprogs xfsprogs btrfs-progs exfat-fuse exfatprogs attr dpkg-dev file)
+    packages+=(ntfs-3g fuse3 e2fsprogs xfsprogs btrfs-progs exfat-fuse exfatprogs attr dpkg-dev file
+        clang-format clang-tidy)
 fi
 
 missing=()

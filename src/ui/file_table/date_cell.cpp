@@ -80,7 +80,7 @@ QString dateCellToolTip(const DateCell& cell) {
 }
 
 QString dateCellAccessibleText(const DateCell& cell) {
-    const QString current = dateText(cell.current());
+    QString current = dateText(cell.current());
     switch (cell.fate()) {
         case DateFate::unchanged:
             break;

@@ -43,7 +43,8 @@ void FileAndFolderDialog::accept() {
             return;
         }
     }
-    QDialog::accept();
+    // Past QFileDialog's own accept, which would open a chosen folder instead of choosing it.
+    QDialog::accept();  // NOLINT(bugprone-parent-virtual-call)
 }
 
 void FileAndFolderDialog::done(int result) {

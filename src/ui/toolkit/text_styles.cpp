@@ -1,7 +1,5 @@
 #include "ui/toolkit/text_styles.h"
 
-#include <utility>
-
 namespace vellumark::toolkit {
 
 namespace {
@@ -26,12 +24,12 @@ QColor warningColor(const QPalette& palette) {
                                                             : QColor(0xF0, 0xB0, 0x40);
 }
 
-QFont calloutFont(QFont body) {
-    return scaled(std::move(body), 12.0 / 13.0);
+QFont calloutFont(const QFont& body) {
+    return scaled(body, 12.0 / 13.0);
 }
 
-QFont title3Font(QFont body) {
-    return scaled(std::move(body), 15.0 / 13.0);
+QFont title3Font(const QFont& body) {
+    return scaled(body, 15.0 / 13.0);
 }
 
 }  // namespace vellumark::toolkit

@@ -17,7 +17,7 @@ void makeSecondary(QWidget& widget);
 QColor warningColor(const QPalette& palette);
 
 // Sizes relative to the body text: callout a step below it, title 3 a few steps above.
-QFont calloutFont(QFont body);
-QFont title3Font(QFont body);
+QFont calloutFont(const QFont& body);
+QFont title3Font(const QFont& body);
 
 }  // namespace vellumark::toolkit
