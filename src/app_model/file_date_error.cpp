@@ -1,6 +1,6 @@
 #include "app_model/file_date_error.h"
 
-#include "app_model/utf8.h"
+#include "app_model/visible_text.h"
 
 #include <string_view>
 
@@ -19,20 +19,11 @@ std::string_view lastPathComponent(std::string_view path) {
     return path.substr(start, end + 1 - start);
 }
 
-// File names are bytes; shown as text, each ill-formed sequence becomes U+FFFD.
-void appendAsText(std::string& text, std::string_view bytes) {
-    for (std::size_t i = 0; i < bytes.size();) {
-        const Utf8Step step = nextUtf8(bytes, i);
-        text.append(step.isValid ? bytes.substr(i, step.length) : std::string_view("\uFFFD"));
-        i += step.length;
-    }
-}
-
 }  // namespace
 
 std::string FileDateError::description() const {
     std::string text = "Could not change dates for \u201C";
-    appendAsText(text, lastPathComponent(url.native()));
+    text.append(visibleText(lastPathComponent(url.native())));
     text.append("\u201D: ");
     text.append(underlying);
     return text;

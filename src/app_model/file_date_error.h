@@ -10,7 +10,8 @@ struct FileDateError {
     std::filesystem::path url;
     std::string underlying;
 
-    // "Could not change dates for “notes.txt”: <underlying>"
+    // "Could not change dates for “notes.txt”: <underlying>", the name shown as visibleText() shows it:
+    // "Could not change dates for “a\nb”: <underlying>" for a name with a line break.
     std::string description() const;
 };
 

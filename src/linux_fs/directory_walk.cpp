@@ -34,6 +34,10 @@ bool isHidden(const char* name) {
     return name[0] == '.';
 }
 
+// Released folders are reopened only to enter their remaining subfolders and to climb past them: a path
+// descriptor does both and needs no read permission on the folder.
+constexpr int kReopenFlags = O_PATH | O_DIRECTORY | O_CLOEXEC;
+
 // One folder on the way down. While open it reads straight from its stream; once released to save a
 // descriptor, it serves the rest of its listing from `pending` and keeps its identity for reopening.
 class Level {
@@ -74,31 +78,31 @@ public:
 
     // Reads the rest of the listing into memory and closes the folder.
     void release() {
-        if (stream_ == nullptr) {
-            return;
-        }
-        struct stat status {};
-        if (::fstat(::dirfd(stream_), &status) == 0) {
-            device_ = status.st_dev;
-            inode_ = status.st_ino;
-        }
-        while (std::optional<Entry> entry = next()) {
-            pending_.push_back(std::move(*entry));
+        if (stream_ != nullptr) {
+            struct stat status {};
+            if (::fstat(::dirfd(stream_), &status) == 0) {
+                device_ = status.st_dev;
+                inode_ = status.st_ino;
+            }
+            while (std::optional<Entry> entry = next()) {
+                pending_.push_back(std::move(*entry));
+            }
         }
         close();
     }
 
-    // Takes `fd` as this folder again if it is the same folder as before; otherwise gives up the rest.
-    void reopen(int fd) {
+    // Takes `fd` as this folder again if it is the same folder as before, and tells whether it did.
+    // Either way the rest of the listing stays: the names were read while the folder could be read.
+    bool reopen(int fd) {
         struct stat status {};
         if (fd >= 0 && ::fstat(fd, &status) == 0 && status.st_dev == device_ && status.st_ino == inode_) {
             fd_ = fd;
-            return;
+            return true;
         }
         if (fd >= 0) {
             ::close(fd);
         }
-        pending_.clear();
+        return false;
     }
 
 private:
@@ -162,11 +166,12 @@ bool walkDescendants(const std::filesystem::path& folder,
             const std::size_t parent = levels.size() - 2;
             if (levels.size() > 1 && !levels[parent].isOpen()) {
                 // Climbing back into a released folder: ".." from here is cheapest, and the identity
-                // check in reopen() guards against the tree having moved meanwhile.
-                levels[parent].reopen(::openat(levels.back().fd(), "..", kFolderFlags));
-                if (!levels[parent].isOpen()) {
-                    path.resize(levels[parent].pathLength());
-                    levels[parent].reopen(openAnyLength(path.empty() ? "/" : path, kFolderFlags));
+                // check in reopen() guards against the tree having moved meanwhile. A folder found
+                // neither way still serves its remaining names; only its subfolders are not entered.
+                Level& released = levels[parent];
+                if (!released.reopen(::openat(levels.back().fd(), "..", kReopenFlags))) {
+                    path.resize(released.pathLength());
+                    released.reopen(openAnyLength(path.empty() ? "/" : path, kReopenFlags));
                 }
                 firstOpen = parent;
             }

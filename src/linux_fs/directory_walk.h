@@ -14,7 +14,9 @@ inline constexpr std::size_t kDefaultOpenFolderLimit = 64;
 // past PATH_MAX: folders are opened relative to their parent.
 //
 // At most `openFolderLimit` folders are held open at once; deeper down, the rest of a shallower folder's
-// listing is kept in memory and the folder is reopened when the walk climbs back to it.
+// listing is kept in memory and the folder is reopened when the walk climbs back to it. Those names are
+// visited even when the folder was moved or locked meanwhile; only subfolders among them are then skipped
+// if it cannot be found again.
 //
 // Returns false, visiting nothing, when `folder` itself cannot be opened.
 bool walkDescendants(const std::filesystem::path& folder,

@@ -241,5 +241,61 @@ TEST(DirectoryWalk, ClimbsBackIntoFoldersWithManyEntriesLeft) {
     EXPECT_EQ(limited, unlimited);
 }
 
+// Names a folder lists after `folder` in `listing`: only a reopened parent can still give them.
+bool listsNamesAfter(const std::vector<std::filesystem::path>& listing, const std::filesystem::path& folder) {
+    const auto at = std::find(listing.begin(), listing.end(), folder);
+    return std::any_of(at + 1, listing.end(), [&](const std::filesystem::path& path) {
+        return path.parent_path() == folder.parent_path();
+    });
+}
+
+TEST(DirectoryWalk, KeepsTheListingOfFoldersAboveOneMovedOrLockedMidway) {
+    // Deep enough that the top of the chain is released when the walk reaches the bottom.
+    const std::size_t depth = kDefaultOpenFolderLimit + 16;
+    for (const std::string change : {"moved", "locked"}) {
+        TemporaryFolder root;
+        ::chmod(root.path().c_str(), 0777);  // the unprivileged child builds the tree it changes
+        const std::string answer = runUnprivileged([&]() -> std::string {
+            // Names differ from level to level, so that the file system's listing order does too.
+            std::vector<std::filesystem::path> chain;
+            std::filesystem::path folder = root.path();
+            for (std::size_t level = 0; level < depth; ++level) {
+                for (const char* file : {"a", "b", "c"}) {
+                    writeFile(folder / (std::to_string(level) + file));
+                }
+                folder /= "d";
+                makeFolder(folder);
+                chain.push_back(folder);
+            }
+            writeFile(folder / "deepest.txt");
+
+            std::vector<std::filesystem::path> before;
+            walkDescendants(root.path(), [&](const std::filesystem::path& path) { before.push_back(path); });
+            const auto changed = std::find_if(chain.begin(), chain.begin() + 12, [&](const auto& path) {
+                return listsNamesAfter(before, path);
+            });
+            if (changed == chain.begin() + 12) {
+                return "no folder lists names after its subfolder";
+            }
+
+            std::vector<std::filesystem::path> during;
+            walkDescendants(root.path(), [&](const std::filesystem::path& path) {
+                during.push_back(path);
+                if (path.filename() != "deepest.txt") {
+                    return;
+                }
+                if (change == "moved") {
+                    std::filesystem::rename(*changed, root / "moved");
+                } else {
+                    ::chmod(changed->c_str(), 0);
+                }
+            });
+            return during == before ? "same listing"
+                                    : std::to_string(during.size()) + " of " + std::to_string(before.size());
+        });
+        EXPECT_EQ(answer, "same listing") << change;
+    }
+}
+
 }  // namespace
 }  // namespace vellumark

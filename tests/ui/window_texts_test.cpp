@@ -54,6 +54,24 @@ TEST(ResultSummary, KeepsErrorTextsAsTheyAre) {
               "denied");
 }
 
+TEST(ResultSummary, ShowsEveryErrorOnItsOwnLineWhateverItHolds) {
+    ProcessResult result;
+    result.failed = 2;
+    result.errors = {"Could not change dates for \u201ca\n3 items changed.\u201d: x", "y\x1b[2J"};
+    result.failedItems = {{Uuid::random(), "x"}, {Uuid::random(), "y\x1b[2J"}};
+    EXPECT_EQ(resultSummary(result),
+              "0 items changed.\n2 failed.\nCould not change dates for \u201ca\\n3 items changed.\u201d: x\n"
+              "y\\u001B[2J");
+    EXPECT_EQ(resultDetails(result),
+              "Could not change dates for \u201ca\\n3 items changed.\u201d: x\ny\\u001B[2J");
+
+    // A reason shared by several items is shown once, escaped alike.
+    result.errors.push_back("z");
+    result.failedItems.push_back({Uuid::random(), "y\x1b[2J"});
+    result.failed = 3;
+    EXPECT_TRUE(resultSummary(result).ends_with("\n2 items: y\\u001B[2J")) << resultSummary(result);
+}
+
 TEST(ResultSummary, CountsFailuresThatShareAReasonOnOneLine) {
     ProcessResult result;
     result.succeeded = 3;

@@ -24,8 +24,6 @@ namespace vellumark::action_panel {
 
 namespace {
 
-constexpr int kMostDays = 100'000;
-constexpr int kMostHoursMinutesSeconds = 10'000;
 // Shown verbatim by the panel, as the action titles are.
 constexpr const char* kSourcePanelMessage = "Choose the file whose dates you want to copy.";
 
@@ -159,22 +157,23 @@ QWidget* ActionPanelView::makeShiftSettings() {
     directionPicker_->setAccessibleName(tr("Direction"));
     layout->addWidget(directionPicker_);
 
-    const auto makeStepper = [&](const QString& label, int maximum, std::int64_t ActionConfig::*field,
-                                 const QString& name) {
-        auto* stepper = new toolkit::Stepper(label, 0, maximum, [this, field](std::int64_t value) {
-            edit([field, value](ActionConfig& config) { config.*field = value; });
-        });
+    const auto makeStepper = [&](const QString& label, std::int64_t maximum,
+                                 std::int64_t ActionConfig::*field, const QString& name) {
+        auto* stepper =
+            new toolkit::Stepper(label, 0, static_cast<int>(maximum), [this, field](std::int64_t value) {
+                edit([field, value](ActionConfig& config) { config.*field = value; });
+            });
         stepper->setObjectName(name);
         layout->addWidget(stepper);
         return stepper;
     };
     daysStepper_ =
-        makeStepper(tr("Days: "), kMostDays, &ActionConfig::shiftDays, QStringLiteral("daysStepper"));
-    hoursStepper_ = makeStepper(tr("Hours: "), kMostHoursMinutesSeconds, &ActionConfig::shiftHours,
+        makeStepper(tr("Days: "), kMostShiftDays, &ActionConfig::shiftDays, QStringLiteral("daysStepper"));
+    hoursStepper_ = makeStepper(tr("Hours: "), kMostShiftHours, &ActionConfig::shiftHours,
                                 QStringLiteral("hoursStepper"));
-    minutesStepper_ = makeStepper(tr("Minutes: "), kMostHoursMinutesSeconds, &ActionConfig::shiftMinutes,
+    minutesStepper_ = makeStepper(tr("Minutes: "), kMostShiftMinutes, &ActionConfig::shiftMinutes,
                                   QStringLiteral("minutesStepper"));
-    secondsStepper_ = makeStepper(tr("Seconds: "), kMostHoursMinutesSeconds, &ActionConfig::shiftSeconds,
+    secondsStepper_ = makeStepper(tr("Seconds: "), kMostShiftSeconds, &ActionConfig::shiftSeconds,
                                   QStringLiteral("secondsStepper"));
     return settings;
 }

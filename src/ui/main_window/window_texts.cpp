@@ -1,6 +1,7 @@
 #include "ui/main_window/window_texts.h"
 
 #include "app_model/date_reasons.h"
+#include "app_model/visible_text.h"
 
 #include <QCoreApplication>
 #include <QStringList>
@@ -59,8 +60,8 @@ std::string resultSummary(const ProcessResult& result) {
         for (std::size_t i = 0; i < listed; ++i) {
             const ReasonGroup& group = groups[i];
             summary += "\n" + (group.items == 1
-                                   ? result.errors[group.first]
-                                   : std::to_string(group.items) + " items: " + std::string(group.reason));
+                                   ? visibleText(result.errors[group.first])
+                                   : std::to_string(group.items) + " items: " + visibleText(group.reason));
         }
     }
     return summary;
@@ -70,7 +71,7 @@ QString resultDetails(const ProcessResult& result) {
     QStringList lines;
     lines.reserve(static_cast<qsizetype>(result.errors.size()));
     for (const std::string& error : result.errors) {
-        lines.append(QString::fromStdString(error));
+        lines.append(QString::fromStdString(visibleText(error)));
     }
     return lines.join(QLatin1Char('\n'));
 }

@@ -11,14 +11,15 @@
 
 namespace vellumark {
 
-// The alert message for a finished run. Error texts are shown verbatim (never translated); failures
-// that share a reason are counted on one line, and at most five lines of failures are listed:
+// The alert message for a finished run. Error texts are shown verbatim (never translated) but for the
+// characters visibleText() escapes, so each stays one line; failures that share a reason are counted on
+// one line, and at most five lines of failures are listed:
 //   "4 items changed.\n"
 //   "Creation dates cannot be changed on ext4 and stay as they are on 4 items.\n"
 //   "7 failed.\n6 items: the volume is read-only\nCould not change dates for “x”: Permission denied"
 std::string resultSummary(const ProcessResult& result);
 
-// Every error text of a run, one a line; empty when nothing failed.
+// Every error text of a run, one a line, escaped as in the summary; empty when nothing failed.
 QString resultDetails(const ProcessResult& result);
 
 // "Done", or "Completed with errors" when anything failed.

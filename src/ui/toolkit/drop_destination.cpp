@@ -1,10 +1,12 @@
 #include "ui/toolkit/drop_destination.h"
 
+#include <QByteArray>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace vellumark::toolkit {
 
@@ -25,18 +27,26 @@ int hexValue(char c) {
     return -1;
 }
 
-// Percent escapes to bytes; a '%' not followed by two hex digits stays as it is.
-std::string percentDecoded(std::string_view text) {
+// Percent escapes to bytes; a '%' not followed by two hex digits stays as it is. Nothing when the bytes
+// hold a NUL or an escaped '/': no file name holds either, and the path would name another item.
+std::optional<std::string> percentDecoded(std::string_view text) {
     std::string bytes;
     bytes.reserve(text.size());
     for (std::size_t i = 0; i < text.size(); ++i) {
         if (text[i] == '%' && i + 2 < text.size() && hexValue(text[i + 1]) >= 0 &&
             hexValue(text[i + 2]) >= 0) {
-            bytes.push_back(static_cast<char>(hexValue(text[i + 1]) * 16 + hexValue(text[i + 2])));
+            const char byte = static_cast<char>(hexValue(text[i + 1]) * 16 + hexValue(text[i + 2]));
+            if (byte == '/') {
+                return std::nullopt;
+            }
+            bytes.push_back(byte);
             i += 2;
         } else {
             bytes.push_back(text[i]);
         }
+    }
+    if (bytes.find('\0') != std::string::npos) {
+        return std::nullopt;
     }
     return bytes;
 }
@@ -55,13 +65,17 @@ bool startsWithCaseless(std::string_view text, std::string_view prefix) {
     return true;
 }
 
-// "file:///p", "file://localhost/p" and "file:/p" name the local "/p"; a query or fragment is not part
-// of the path (a '#' or '?' in a name arrives escaped).
+// "file:///p", "file://localhost/p" and "file:/p" name the local "/p". A URL with a query or fragment
+// is refused whole: a raw '?' or '#' is then either one or a sender's unescaped name, and cutting there
+// could name another existing file.
 std::optional<std::filesystem::path> localPath(std::string_view uri) {
     if (!startsWithCaseless(uri, "file:")) {
         return std::nullopt;
     }
     std::string_view rest = uri.substr(5);
+    if (rest.find_first_of("?#") != std::string_view::npos) {
+        return std::nullopt;
+    }
     if (rest.starts_with("//")) {
         rest.remove_prefix(2);
         const std::size_t slash = rest.find('/');
@@ -72,29 +86,31 @@ std::optional<std::filesystem::path> localPath(std::string_view uri) {
         }
         rest.remove_prefix(slash);
     }
-    rest = rest.substr(0, rest.find_first_of("?#"));
     if (!rest.starts_with('/')) {
         return std::nullopt;
     }
-    return std::filesystem::path(percentDecoded(rest));
+    std::optional<std::string> bytes = percentDecoded(rest);
+    if (!bytes) {
+        return std::nullopt;
+    }
+    return std::filesystem::path(std::move(*bytes));
 }
 
 }  // namespace
 
-std::vector<std::filesystem::path> fileURLsFromUriList(const QByteArray& uriList) {
+std::vector<std::filesystem::path> fileURLsFromUriList(std::string_view uriList) {
     std::vector<std::filesystem::path> paths;
-    const std::string_view text(uriList.constData(), static_cast<std::size_t>(uriList.size()));
     std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t end = text.find('\n', start);
+    while (start < uriList.size()) {
+        // CRLF is what the format asks for; senders also end lines with a bare LF or CR. The empty lines
+        // the other pairings leave are skipped.
+        std::size_t end = uriList.find_first_of("\r\n", start);
         if (end == std::string_view::npos) {
-            end = text.size();
+            end = uriList.size();
         }
-        std::string_view line = text.substr(start, end - start);
+        std::string_view line = uriList.substr(start, end - start);
         start = end + 1;
-        while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t')) {
-            line.remove_suffix(1);
-        }
+        // Only space before the URL goes: after it, a raw space or tab is part of a name.
         while (!line.empty() && (line.front() == ' ' || line.front() == '\t')) {
             line.remove_prefix(1);
         }
@@ -109,7 +125,8 @@ std::vector<std::filesystem::path> fileURLsFromUriList(const QByteArray& uriList
 }
 
 std::vector<std::filesystem::path> fileURLsFromMimeData(const QMimeData& data) {
-    return fileURLsFromUriList(data.data(kUriListType));
+    const QByteArray bytes = data.data(kUriListType);
+    return fileURLsFromUriList(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
 }
 
 DropDestination::DropDestination(QWidget& target, std::function<void(bool)> targeted,

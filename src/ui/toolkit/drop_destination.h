@@ -1,22 +1,24 @@
 #pragma once
 
-#include <QByteArray>
 #include <QMimeData>
 #include <QObject>
 #include <QWidget>
 
 #include <filesystem>
 #include <functional>
+#include <string_view>
 #include <vector>
 
 namespace vellumark::toolkit {
 
 // The local file paths of a text/uri-list, in the order given, decoded from its raw bytes: percent
 // escapes become the bytes they stand for, so a name that is not valid UTF-8 arrives intact (Qt's
-// QMimeData::urls() goes through QString and loses it). Comment lines, other schemes and files on
-// other hosts are skipped.
+// QMimeData::urls() goes through QString and loses it). Lines may end in CRLF, LF or CR. Comment lines,
+// other schemes, files on other hosts and file URLs with a query or fragment are skipped, as are paths
+// that would decode to a NUL or an escaped '/'.
 //   "file:///tmp/caf%E9.txt\r\n" -> {"/tmp/caf\xE9.txt"}
-std::vector<std::filesystem::path> fileURLsFromUriList(const QByteArray& uriList);
+//   "file:///tmp/a%23b.txt\r\n"  -> {"/tmp/a#b.txt"}, but "file:///tmp/a#b.txt\r\n" -> {}
+std::vector<std::filesystem::path> fileURLsFromUriList(std::string_view uriList);
 std::vector<std::filesystem::path> fileURLsFromMimeData(const QMimeData& data);
 
 // Makes a widget (and everything in it that takes no drops itself) a drop target for file URLs.

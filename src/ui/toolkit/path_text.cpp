@@ -1,13 +1,14 @@
 #include "ui/toolkit/path_text.h"
 
+#include "app_model/visible_text.h"
+
 #include <QByteArray>
 #include <QFile>
 
 namespace vellumark::toolkit {
 
 QString displayPath(const std::filesystem::path& path) {
-    const std::string& bytes = path.native();
-    return QFile::decodeName(QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
+    return QString::fromStdString(visibleText(path.native()));
 }
 
 QString displayName(const std::filesystem::path& path) {

@@ -6,8 +6,9 @@
 
 namespace vellumark::toolkit {
 
-// Paths are raw bytes; these turn them into text only to show them. Bytes that are not valid in the
-// locale's encoding (UTF-8) show as replacement characters, the path itself is never altered.
+// Paths are raw bytes; these turn them into text only to show them, as visibleText() does: bytes that are
+// not valid UTF-8 show as replacement characters and a line break as "\n", so that a name stays on its
+// row. The path itself is never altered.
 QString displayPath(const std::filesystem::path& path);
 
 // The last path component ("/home/ada/notes.txt" -> "notes.txt"); the whole path when it has none ("/").
