@@ -222,12 +222,30 @@ int main(int argc, char** argv) {
     std::int64_t succeeded = 0;
     std::int64_t failed = 0;
     Date baselineDate = Date::fromParts(1'000'000'000);
+    // The baseline is the least a write must do that no swapped folder can redirect: open the item
+    // without following links, check what was opened, write through the descriptor, read it back. The
+    // plain write by path is printed beside it, for comparison.
     const std::vector<double> applying = fastestOf({
         [&] {
             const double elapsed = timed([&] { model.applyChanges(); });
             succeeded = model.lastResult() ? model.lastResult()->succeeded : -1;
             failed = model.lastResult() ? model.lastResult()->failed : -1;
             return elapsed;
+        },
+        [&] {
+            baselineDate = baselineDate.addingSeconds(3'600);
+            const struct timespec times[2] = {{0, UTIME_OMIT},
+                                              {baselineDate.seconds(), baselineDate.nanoseconds()}};
+            return timed([&] {
+                for (const std::filesystem::path& path : paths) {
+                    const int fd = ::open(path.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
+                    struct statx item {};
+                    ::statx(fd, "", AT_EMPTY_PATH | AT_SYMLINK_NOFOLLOW, kStatxMask, &item);
+                    ::utimensat(fd, "", times, AT_EMPTY_PATH);
+                    ::statx(fd, "", AT_EMPTY_PATH | AT_SYMLINK_NOFOLLOW, kStatxMask, &item);
+                    ::close(fd);
+                }
+            });
         },
         [&] {
             baselineDate = baselineDate.addingSeconds(3'600);
@@ -244,6 +262,7 @@ int main(int argc, char** argv) {
     });
     const double applied = applying[0];
     const double touched = applying[1];
+    const double touchedByPath = applying[2];
     const double applyRatio = applied / touched;
     std::printf(
         "\nShifting every modification date by one hour (%zu items; last run: %lld written, %lld failed), "
@@ -251,10 +270,13 @@ int main(int argc, char** argv) {
         paths.size(), static_cast<long long>(succeeded), static_cast<long long>(failed), kRounds);
     std::printf("  applyChanges, refresh included            %9.1f ms  %7.0f ns per item\n", applied,
                 applied * 1e6 / static_cast<double>(paths.size()));
-    std::printf("  utimensat + statx per item                %9.1f ms  %7.0f ns per item\n", touched,
+    std::printf("  open, statx, utimensat, statx, close      %9.1f ms  %7.0f ns per item\n", touched,
                 touched * 1e6 / static_cast<double>(paths.size()));
     std::printf("  ratio                                     %9.2f     (target at most 1.5)\n", applyRatio);
     std::printf("target: apply-vs-touch %.2f <= 1.5 %s\n", applyRatio, applyRatio <= 1.5 ? "ok" : "MISSED");
+    std::printf(
+        "  for comparison: utimensat + statx by path, which a swapped folder redirects, %.1f ms (%.2f)\n",
+        touchedByPath, applied / touchedByPath);
     ok = ok && static_cast<std::size_t>(succeeded) == paths.size() && failed == 0 && applyRatio <= 1.5;
 
     std::error_code ignored;

@@ -45,7 +45,8 @@ public:
         }
         return true;
     }
-    std::optional<std::string> setAttributes(const std::filesystem::path&, const DateAttributes&) override {
+    std::optional<std::string> setAttributes(const std::filesystem::path&, const std::optional<ItemIdentity>&,
+                                             const DateAttributes&) override {
         return std::nullopt;
     }
 

@@ -50,7 +50,8 @@ public:
                               const std::function<void(const std::filesystem::path&)>&) const override {
         return false;
     }
-    std::optional<std::string> setAttributes(const std::filesystem::path&, const DateAttributes&) override {
+    std::optional<std::string> setAttributes(const std::filesystem::path&, const std::optional<ItemIdentity>&,
+                                             const DateAttributes&) override {
         return "read-only";
     }
 

@@ -26,6 +26,7 @@ void AppModel::setConfig(ActionConfig config) {
     objectWillChange_.send();
     failureMarks_.clear();
     config_ = std::move(config);
+    clampShiftAmounts(config_);
 }
 
 void AppModel::setLastResult(std::optional<ProcessResult> result) {
@@ -138,7 +139,13 @@ void AppModel::refreshItems() {
     std::vector<FileItem> refreshed;
     refreshed.reserve(items_.size());
     for (const FileItem& item : items_) {
-        refreshed.push_back(itemFromRead(item.path(), readDates(files_, item.url())));
+        ReadDates dates = readDates(files_, item.url());
+        if (item.identity && dates.identity != item.identity) {
+            // Another file answers to the path now: the item stays the one listed, and shows as gone.
+            dates = ReadDates{};
+        }
+        dates.identity = item.identity;
+        refreshed.push_back(itemFromRead(item.path(), dates));
     }
     willWriteItems();
     items_ = std::move(refreshed);

@@ -46,6 +46,8 @@ public:
     const std::unordered_map<Uuid, std::string>& failureMarks() const { return failureMarks_; }
 
     void setSelection(Selection selection);
+    // Either write of `config` brings shift amounts outside the steppers' ranges to the nearer end
+    // (clampShiftAmounts), so the configuration always holds what the panel can show.
     void setConfig(ActionConfig config);
     // One write of `config` that changes it in place: notifies, then calls edit(config).
     template <typename Edit>
@@ -53,6 +55,7 @@ public:
         objectWillChange_.send();
         failureMarks_.clear();
         edit(config_);
+        clampShiftAmounts(config_);
     }
     void setLastResult(std::optional<ProcessResult> result);
 

@@ -21,7 +21,7 @@ std::optional<FileDateError> writeChange(FileAccess& files, const FileItem& item
     if (!attributes.creationDate && !attributes.modificationDate) {
         return std::nullopt;
     }
-    if (std::optional<std::string> failure = files.setAttributes(item.url(), attributes)) {
+    if (std::optional<std::string> failure = files.setAttributes(item.url(), item.identity, attributes)) {
         return FileDateError{item.url(), std::move(*failure)};
     }
     return std::nullopt;

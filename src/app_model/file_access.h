@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/date.h"
+#include "model/item_identity.h"
 #include "model/volume_capabilities.h"
 
 #include <filesystem>
@@ -22,12 +23,16 @@ struct DateAttributes {
     std::optional<Date> modificationDate;
 };
 
-// Existence and dates of one item, as one answer, with what the item's volume can do.
+// Existence and dates of one item, as one answer, with what the item's volume can do and which file it is.
 struct ItemInfo {
     Existence existence;
     std::optional<DateAttributes> dates;  // nullopt when missing or unreadable
     VolumeRef volume;                     // unrestricted when not known
+    std::optional<ItemIdentity>
+        identity;  // of the item itself (a final link not followed); nullopt when not known
 };
+
+inline constexpr const char* kReplacedText = "the item was replaced since it was added";
 
 // The narrow door to the file system. Paths are raw bytes from end to end.
 class FileAccess {
@@ -45,7 +50,7 @@ public:
     // it where one system call can give both (a plain file or folder needs no second look; only a
     // symbolic link does) and where they know their volumes.
     virtual ItemInfo inspect(const std::filesystem::path& path) const {
-        ItemInfo info{fileExists(path), std::nullopt, {}};
+        ItemInfo info{fileExists(path), std::nullopt, {}, std::nullopt};
         if (info.existence.exists) {
             info.dates = attributes(path);
         }
@@ -62,7 +67,10 @@ public:
 
     // Writes the present dates of `dates` in one step: either all of them are kept or, as far as the
     // file system allows, none. Returns nullopt on success, else a plain description of the cause.
+    // `listed` is the identity inspect() gave when the item was listed: where it is known, only that very
+    // file may be written, and anything else found at `path` fails with kReplacedText, untouched.
     virtual std::optional<std::string> setAttributes(const std::filesystem::path& path,
+                                                     const std::optional<ItemIdentity>& listed,
                                                      const DateAttributes& dates) = 0;
 };
 

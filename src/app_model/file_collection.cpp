@@ -21,21 +21,23 @@ void forEachExpandedURL(const FileAccess& files, std::span<const std::filesystem
     }
 }
 
-// `listedCount` and `pathAt` describe the list the new items join; `append` adds one to its end.
+// `listedCount` and `itemAt` describe the list the new items join; `append` adds one to its end.
 template <typename ListedCount, typename Append>
-void collectInto(const FileAccess& files, const ListedPaths::PathAt& pathAt, ListedCount listedCount,
+void collectInto(const FileAccess& files, const ListedPaths::ItemAt& itemAt, ListedCount listedCount,
                  std::span<const std::filesystem::path> urls, bool includeSubfolderContents, Append append) {
-    ListedPaths listed(pathAt);
+    ListedPaths listed(itemAt);
     std::size_t expectedCount = listedCount();
     listed.assign(expectedCount);
     forEachExpandedURL(files, urls, includeSubfolderContents, [&](const std::filesystem::path& url) {
         std::string path = standardizedPathBytes(url.native());
-        if (!listed.insert(path, expectedCount)) {
-            return;
-        }
+        // Read before comparing: which file the path names decides whether it is listed already.
         const ReadDates dates =
             path == url.native() ? readDates(files, url) : readDates(files, std::filesystem::path(path));
-        append(itemFromRead(std::move(path), dates));
+        FileItem item = itemFromRead(std::move(path), dates);
+        if (!listed.insert(item, expectedCount)) {
+            return;
+        }
+        append(std::move(item));
         ++expectedCount;
         if (listedCount() != expectedCount) {
             // Someone else changed the list meanwhile (from a change notification): the recorded positions
@@ -51,9 +53,10 @@ void collectInto(const FileAccess& files, const ListedPaths::PathAt& pathAt, Lis
 ReadDates readDates(const FileAccess& files, const std::filesystem::path& url) {
     const ItemInfo info = files.inspect(url);
     if (!info.existence.exists) {
-        return {};
+        return ReadDates{std::nullopt, std::nullopt, false, {}, info.identity};
     }
     ReadDates result;
+    result.identity = info.identity;
     result.isDirectory = info.existence.isDirectory;
     result.volume = info.volume;
     if (info.dates) {
@@ -67,6 +70,7 @@ FileItem itemFromRead(std::string path, const ReadDates& dates) {
     FileItem item =
         FileItem::withPath(std::move(path), dates.creationDate, dates.modificationDate, dates.isDirectory);
     item.volume = dates.volume;
+    item.identity = dates.identity;
     return item;
 }
 
@@ -137,12 +141,12 @@ std::vector<FileItem> collectItems(const FileAccess& files, std::span<const File
                                    std::span<const std::filesystem::path> urls,
                                    bool includeSubfolderContents) {
     std::vector<FileItem> collected;
-    const auto pathAt = [&](std::size_t position) -> std::string_view {
-        return position < currentItems.size() ? currentItems[position].path()
-                                              : collected[position - currentItems.size()].path();
+    const auto itemAt = [&](std::size_t position) -> const FileItem& {
+        return position < currentItems.size() ? currentItems[position]
+                                              : collected[position - currentItems.size()];
     };
     const auto count = [&] { return currentItems.size() + collected.size(); };
-    collectInto(files, pathAt, count, urls, includeSubfolderContents,
+    collectInto(files, itemAt, count, urls, includeSubfolderContents,
                 [&collected](FileItem&& item) { collected.push_back(std::move(item)); });
     return collected;
 }
@@ -150,11 +154,9 @@ std::vector<FileItem> collectItems(const FileAccess& files, std::span<const File
 void collectItemsInto(const FileAccess& files, const std::vector<FileItem>& listed,
                       std::span<const std::filesystem::path> urls, bool includeSubfolderContents,
                       const std::function<void(FileItem&&)>& append) {
-    const auto pathAt = [&listed](std::size_t position) -> std::string_view {
-        return listed[position].path();
-    };
+    const auto itemAt = [&listed](std::size_t position) -> const FileItem& { return listed[position]; };
     const auto count = [&listed] { return listed.size(); };
-    collectInto(files, pathAt, count, urls, includeSubfolderContents, append);
+    collectInto(files, itemAt, count, urls, includeSubfolderContents, append);
 }
 
 std::optional<std::vector<std::filesystem::path>> runAddPanel(OpenPanel& panel) {

@@ -19,10 +19,11 @@ struct ReadDates {
     std::optional<Date> modificationDate;
     bool isDirectory = false;
     VolumeRef volume;
+    std::optional<ItemIdentity> identity;
 };
 
 // Never fails: whatever cannot be read is absent; a missing item is (absent, absent, false) on a volume
-// not known.
+// not known, and has no identity unless a dangling link stands there.
 ReadDates readDates(const FileAccess& files, const std::filesystem::path& url);
 
 // A new item for `path` from what was read of it.
@@ -39,8 +40,8 @@ std::vector<std::filesystem::path> expandURLs(const FileAccess& files,
                                               std::span<const std::filesystem::path> urls,
                                               bool includeSubfolderContents);
 
-// The new items to append: every expanded URL whose standardized path is neither listed already nor
-// met earlier in this call. Paths compare equal under Unicode canonical equivalence (case-sensitive).
+// The new items to append: every expanded URL, at its standardized path, that is neither listed already
+// nor met earlier in this call, as sameListedItem tells.
 std::vector<FileItem> collectItems(const FileAccess& files, std::span<const FileItem> currentItems,
                                    std::span<const std::filesystem::path> urls,
                                    bool includeSubfolderContents);

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <limits.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 namespace vellumark {
@@ -19,6 +20,16 @@ bool hasNulByte(std::string_view path) {
 }
 
 }  // namespace
+
+ssize_t getAttribute(const ItemRef& at, const char* attribute, void* value, std::size_t size) {
+    return at.followsAttributePath ? ::getxattr(at.attributePath, attribute, value, size)
+                                   : ::lgetxattr(at.attributePath, attribute, value, size);
+}
+
+int setAttribute(const ItemRef& at, const char* attribute, const void* value, std::size_t size) {
+    return at.followsAttributePath ? ::setxattr(at.attributePath, attribute, value, size, 0)
+                                   : ::lsetxattr(at.attributePath, attribute, value, size, 0);
+}
 
 int openAnyLength(std::string_view path, int flags) {
     if (hasNulByte(path)) {
@@ -104,6 +115,10 @@ ItemLocation::ItemLocation(const std::filesystem::path& path) : folder_(AT_FDCWD
     name_ = leaf_.c_str();
     procPath_ = "/proc/self/fd/" + std::to_string(ownedFolder_) + "/" + leaf_;
     attributePath_ = procPath_.c_str();
+}
+
+ItemRef ItemLocation::ref() const {
+    return {folder_, name_, AT_SYMLINK_NOFOLLOW, attributePath_, false};
 }
 
 ItemLocation::~ItemLocation() {

@@ -1,10 +1,28 @@
 #pragma once
 
+#include <cstddef>
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <sys/types.h>
 
 namespace vellumark {
+
+// One item as the *at() and *xattr() calls take it: a folder descriptor and a name relative to it, or an
+// item opened beforehand as its own descriptor and an empty name.
+struct ItemRef {
+    int folder;
+    const char* name;
+    // For statx and utimensat: a final symbolic link is never followed.
+    int flags;
+    const char* attributePath;
+    // A descriptor's entry in /proc/self/fd is followed, to the item itself (a symbolic link included).
+    bool followsAttributePath;
+};
+
+// The extended attribute `attribute` of the item, as getxattr and setxattr do.
+ssize_t getAttribute(const ItemRef& at, const char* attribute, void* value, std::size_t size);
+int setAttribute(const ItemRef& at, const char* attribute, const void* value, std::size_t size);
 
 // Opens `path` with `flags` (O_CLOEXEC is added) whatever its length: a path longer than PATH_MAX is
 // opened piece by piece with openat. Returns the descriptor, or -1 with errno set.
@@ -30,6 +48,8 @@ public:
     // A path naming the item for calls that have no *at() form. Long paths go through the open parent's
     // entry in /proc/self/fd, which stays short.
     const char* pathForAttributes() const { return attributePath_; }
+
+    ItemRef ref() const;
 
 private:
     int folder_;

@@ -6,12 +6,15 @@
 
 namespace vellumark {
 
+class VolumeTable;
+
 // FileAccess on Linux: statx and utimensat for the modification date; for the creation date, statx
 // birth time where the file system reports one, and the extended attributes of NTFS (ntfs-3g) and SMB
 // mounts where it can also be written. Elsewhere writing a creation date fails with a plain reason.
 //
-// What kind of file system each mount is gets learnt once and kept for the life of the instance; which
-// folder was just seen keeping a written date is kept for a moment, to spare reading back the next ones.
+// Dates are written through the item's own descriptor, and only to the file that was listed (see
+// setAttributes). What kind of file system each mount is gets learnt once and kept for the life of the
+// instance.
 class LinuxFileAccess final : public FileAccess {
 public:
     LinuxFileAccess();
@@ -25,12 +28,11 @@ public:
     bool enumerateDescendants(const std::filesystem::path& folder,
                               const std::function<void(const std::filesystem::path&)>& visit) const override;
     std::optional<std::string> setAttributes(const std::filesystem::path& path,
+                                             const std::optional<ItemIdentity>& listed,
                                              const DateAttributes& dates) override;
 
-    class Volumes;
-
 private:
-    std::unique_ptr<Volumes> volumes_;
+    std::unique_ptr<VolumeTable> volumes_;
 };
 
 }  // namespace vellumark

@@ -14,6 +14,12 @@ namespace vellumark {
 // client as `user.cifs.creationtime`.
 using NtfsTimeBytes = std::array<unsigned char, 8>;
 
+inline constexpr const char* kNtfsCreationAttribute = "system.ntfs_crtime";
+inline constexpr const char* kCifsCreationAttribute = "user.cifs.creationtime";
+// ntfs-3g's creation, modification, access and change times, in this order.
+inline constexpr const char* kNtfsTimesAttribute = "system.ntfs_times";
+using NtfsTimes = std::array<unsigned char, 32>;
+
 inline constexpr std::int64_t kNtfsTicksPerSecond = 10'000'000;
 inline constexpr std::int64_t kSecondsFrom1601To1970 = 11'644'473'600;
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "date.h"
+#include "item_identity.h"
 #include "uuid.h"
 #include "volume_capabilities.h"
 
@@ -12,8 +13,8 @@
 
 namespace vellumark {
 
-// One listed file or folder. Its identity is its id, made afresh for every record: two records of the
-// same path are different items, and equality and hashing look at the id alone.
+// One listed file or folder, known by its id, made afresh for every record: two records of the same path
+// are different items, and equality and hashing look at the id alone.
 //
 // The URL is kept as its raw path bytes: a std::filesystem::path also keeps a parsed copy of every
 // component, which would cost a few hundred bytes per item in a list of a million.
@@ -39,6 +40,8 @@ public:
     bool isDirectory = false;
     // What the item's volume can do, as learnt when its dates were read.
     VolumeRef volume;
+    // The file the path named when the item was listed; nullopt when nothing could be read of it.
+    std::optional<ItemIdentity> identity;
 
     friend bool operator==(const FileItem& a, const FileItem& b) { return a.id_ == b.id_; }
 

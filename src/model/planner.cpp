@@ -1,5 +1,8 @@
 #include "planner.h"
 
+#include <algorithm>
+#include <limits>
+
 namespace vellumark {
 
 namespace {
@@ -59,9 +62,16 @@ const Date& removedDateMarker() {
 }
 
 std::int64_t shiftInterval(const ActionConfig& config) {
-    const std::int64_t total = config.shiftDays * kSecondsPerDay + config.shiftHours * kSecondsPerHour +
-                               config.shiftMinutes * kSecondsPerMinute + config.shiftSeconds;
-    return config.shiftDirection == ShiftDirection::subtract ? -total : total;
+    // The model keeps amounts small, but a configuration made elsewhere may hold any: 128 bits hold the
+    // exact sum of any four 64-bit amounts times their units.
+    __extension__ using Wide = __int128;
+    Wide total = Wide{config.shiftDays} * kSecondsPerDay + Wide{config.shiftHours} * kSecondsPerHour +
+                 Wide{config.shiftMinutes} * kSecondsPerMinute + Wide{config.shiftSeconds};
+    if (config.shiftDirection == ShiftDirection::subtract) {
+        total = -total;
+    }
+    return static_cast<std::int64_t>(std::clamp<Wide>(total, std::numeric_limits<std::int64_t>::min(),
+                                                      std::numeric_limits<std::int64_t>::max()));
 }
 
 bool datesMatch(const std::optional<Date>& a, const std::optional<Date>& b) {

@@ -23,7 +23,8 @@ Clock systemClock();
 // 1904-01-01 00:00:00 UTC, written by "Remove dates" and shown as "-----".
 const Date& removedDateMarker();
 
-// The shift in seconds: days, hours, minutes and seconds added up exactly, negated for subtract.
+// The shift in seconds: days, hours, minutes and seconds added up exactly, negated for subtract, and held
+// to the 64-bit range (a date shifted that far passes the end of the calendar either way).
 std::int64_t shiftInterval(const ActionConfig& config);
 
 // Whether two optional dates are the same to the whole second since 1970, truncated toward zero.

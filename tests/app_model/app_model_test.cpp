@@ -8,6 +8,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -190,6 +191,30 @@ TEST_F(AppModelTest, EveryPropertyWriteNotifiesOnceEvenWhenTheValueIsEqual) {
     model_.setLastResult(std::nullopt);
 
     EXPECT_EQ(log.count(), 4u);
+}
+
+TEST_F(AppModelTest, ShiftAmountsAreHeldToTheSteppersRangesWhenWritten) {
+    constexpr std::int64_t kLeast = std::numeric_limits<std::int64_t>::min();
+    constexpr std::int64_t kMost = std::numeric_limits<std::int64_t>::max();
+    const auto amounts = [this] {
+        const ActionConfig& config = model_.config();
+        return std::vector<std::int64_t>{config.shiftDays, config.shiftHours, config.shiftMinutes,
+                                         config.shiftSeconds};
+    };
+    ActionConfig config = model_.config();
+    config.shiftDays = kMostShiftDays;
+    config.shiftHours = kMostShiftHours + 1;
+    config.shiftMinutes = kMost;
+    config.shiftSeconds = -1;
+    model_.setConfig(config);
+    EXPECT_THAT(amounts(), ElementsAre(kMostShiftDays, kMostShiftHours, kMostShiftMinutes, 0));
+
+    model_.editConfig([](ActionConfig& edited) {
+        edited.shiftDays = kLeast;
+        edited.shiftHours = 0;
+        edited.shiftSeconds = kMostShiftSeconds;
+    });
+    EXPECT_THAT(amounts(), ElementsAre(0, 0, kMostShiftMinutes, kMostShiftSeconds));
 }
 
 TEST_F(AppModelTest, ApplyingWritesRealFilesAndReportsTheOneThatVanished) {

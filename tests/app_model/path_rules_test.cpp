@@ -44,64 +44,59 @@ TEST(StandardizedPathTest, RemovesDotComponentsLexically) {
     }
 }
 
-struct EquivalenceCase {
-    std::string_view a;
-    std::string_view b;
-    bool equivalent;
+FileItem listedItem(std::string path, std::optional<ItemIdentity> identity) {
+    FileItem item = FileItem::withPath(std::move(path));
+    item.identity = identity;
+    return item;
+}
+
+struct ListingCase {
+    FileItem item;
+    bool isNew;
     const char* why;
 };
 
-TEST(EquivalentPathsTest, CanonicalEquivalenceIsCaseSensitiveAndBytesForInvalidUtf8) {
-    const EquivalenceCase cases[] = {
-        {"/d/caf\u00e9.txt", "/d/cafe\u0301.txt", true, "precomposed and decomposed e-acute"},
-        {"/d/\u00c5", "/d/\u212b", true, "Angstrom sign is a canonical singleton"},
-        {"/d/\uac00", "/d/\u1100\u1161", true, "Hangul syllable and its jamo"},
-        {"/d/a\u0323\u0302", "/d/a\u0302\u0323", true, "combining marks in either order"},
-        {"/d/e\u0301/x", "/d/\u00e9/x", true, "a decomposed folder name"},
-        {"/d/File.txt", "/d/file.txt", false, "case differs"},
-        {"/d/\u00e9", "/d/\u00c9", false, "case differs in an accented letter"},
-        {"/d/\ufb01le", "/d/file", false, "compatibility ligature is not canonical"},
-        {"/d/caf\xe9", "/d/caf\u00e9", false, "Latin-1 byte against UTF-8"},
-        {"/d/\xff/e\u0301", "/d/\xff/\u00e9", false, "invalid UTF-8 compares by bytes"},
-        {"/d/\xff/e\u0301", "/d/\xff/e\u0301", true, "identical invalid bytes"},
-        {"/d/\xed\xa0\x80", "/d/\xed\xa0\x80", true, "an encoded surrogate equals itself"},
-        {"/d/a", "/d/a/", false, "trailing separator is not removed here"},
+TEST(ListedPathsTest, KeepsOneItemPerFileAndPerMissingPath) {
+    std::vector<FileItem> list = {
+        listedItem("/d/caf\u00e9.txt", ItemIdentity{7, 100, 1}),
+        listedItem("/d/gone", std::nullopt),
+        listedItem("/fuse/a", ItemIdentity{9, 0, 2}),
     };
-    for (const auto& [a, b, equivalent, why] : cases) {
-        EXPECT_EQ(equivalentPaths(a, b), equivalent) << why;
-        EXPECT_EQ(equivalentPaths(b, a), equivalent) << why;
-        if (equivalent) {
-            EXPECT_EQ(equivalentPathHash(a), equivalentPathHash(b)) << why;
+    ListedPaths listed([&list](std::size_t position) -> const FileItem& { return list[position]; });
+    listed.assign(list.size());
+    const ListingCase cases[] = {
+        {listedItem("/d/cafe\u0301.txt", ItemIdentity{7, 101, 1}), true, "a decomposed twin is another file"},
+        {listedItem("/d/hard link", ItemIdentity{7, 100, 1}), false, "a hard link is the same file"},
+        {listedItem("/bind/caf\u00e9.txt", ItemIdentity{7, 100, 5}), false, "the same file, another mount"},
+        {listedItem("/d/caf\u00e9.txt", ItemIdentity{8, 100, 1}), true, "the path names another file now"},
+        {listedItem("/d/gone", std::nullopt), false, "a missing path compares by its bytes"},
+        {listedItem("/d/Gone", std::nullopt), true, "bytes differ"},
+        {listedItem("/fuse/a", ItemIdentity{9, 0, 2}), false, "no file number: compared by path"},
+        {listedItem("/fuse/b", ItemIdentity{9, 0, 2}), true, "no file number, another path"},
+    };
+    for (const ListingCase& listing : cases) {
+        EXPECT_EQ(listed.insert(listing.item, list.size()), listing.isNew) << listing.why;
+        if (listing.isNew) {
+            list.push_back(listing.item);
         }
     }
+    EXPECT_EQ(listed.size(), list.size());
 }
 
-TEST(ListedPathsTest, FindsEquivalentPathsThroughTheCallersList) {
-    std::vector<std::string> list = {"/d/caf\u00e9", "/d/A", "/d/\xff"};
-    ListedPaths listed([&list](std::size_t position) -> std::string_view { return list[position]; });
-    listed.assign(list.size());
-
-    EXPECT_FALSE(listed.insert("/d/cafe\u0301", list.size()));
-    EXPECT_FALSE(listed.insert("/d/\xff", list.size()));
-    EXPECT_TRUE(listed.insert("/d/a", list.size()));
-    list.push_back("/d/a");
-    EXPECT_FALSE(listed.insert("/d/a", list.size()));
-    EXPECT_EQ(listed.size(), 4u);
-}
-
-TEST(ListedPathsTest, KeepsEveryPathDistinctThroughGrowth) {
-    // Many paths, so the table grows several times; each added once plainly and once decomposed.
-    std::vector<std::string> list;
-    ListedPaths listed([&list](std::size_t position) -> std::string_view { return list[position]; });
+TEST(ListedPathsTest, KeepsEveryItemDistinctThroughGrowth) {
+    // Many items, so the table grows several times; each file met again under another name.
+    std::vector<FileItem> list;
+    ListedPaths listed([&list](std::size_t position) -> const FileItem& { return list[position]; });
     listed.assign(0);
-    constexpr int kCount = 20'000;
-    for (int i = 0; i < kCount; ++i) {
-        const std::string path = "/d/f" + std::to_string(i) + "\u00e9";
-        ASSERT_TRUE(listed.insert(path, list.size())) << path;
-        list.push_back(path);
+    constexpr std::uint64_t kCount = 20'000;
+    for (std::uint64_t i = 0; i < kCount; ++i) {
+        FileItem item = listedItem("/d/f" + std::to_string(i), ItemIdentity{1, i + 1, 1});
+        ASSERT_TRUE(listed.insert(item, list.size())) << i;
+        list.push_back(std::move(item));
     }
-    for (int i = 0; i < kCount; ++i) {
-        ASSERT_FALSE(listed.insert("/d/f" + std::to_string(i) + "e\u0301", list.size())) << i;
+    for (std::uint64_t i = 0; i < kCount; ++i) {
+        ASSERT_FALSE(listed.insert(listedItem("/e/f" + std::to_string(i), ItemIdentity{1, i + 1, 1}), 0))
+            << i;
     }
     EXPECT_EQ(listed.size(), static_cast<std::size_t>(kCount));
 }
@@ -124,6 +119,9 @@ TEST(FileDateErrorTest, DescriptionNamesTheFileInTypographicQuotes) {
         // A name that is not UTF-8 is shown with a replacement character per broken sequence.
         {"/d/caf\xe9.txt", "x", "Could not change dates for \u201ccaf\ufffd.txt\u201d: x"},
         {"/d/\xe2\x82.\xff", "x", "Could not change dates for \u201c\ufffd.\ufffd\u201d: x"},
+        // A name cannot add a line to a report or turn the text around it.
+        {"/d/a\nCould not change dates for \u201cb\u202E", "x",
+         "Could not change dates for \u201ca\\nCould not change dates for \u201cb\\u202E\u201d: x"},
     };
     for (const auto& [url, underlying, expected] : cases) {
         EXPECT_EQ((FileDateError{url, underlying}.description()), expected) << url;

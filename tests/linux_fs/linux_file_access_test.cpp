@@ -122,13 +122,13 @@ TEST(LinuxFileAccess, WritesModificationDatesExactlyAndLeavesTheRestAlone) {
     for (const Date& date : dates) {
         const std::optional<Date> creationBefore = files.attributes(root / "file")->creationDate;
         const Date accessBefore = accessOf(root / "file");
-        EXPECT_EQ(files.setAttributes(root / "file", {std::nullopt, date}), std::nullopt);
+        EXPECT_EQ(files.setAttributes(root / "file", std::nullopt, {std::nullopt, date}), std::nullopt);
         EXPECT_EQ(modificationOf(root / "file"), date);
         EXPECT_EQ(files.attributes(root / "file")->modificationDate, date);
         EXPECT_EQ(files.attributes(root / "file")->creationDate, creationBefore);
         EXPECT_EQ(accessOf(root / "file"), accessBefore);
     }
-    EXPECT_EQ(files.setAttributes(root / "file", {}), std::nullopt);
+    EXPECT_EQ(files.setAttributes(root / "file", std::nullopt, {}), std::nullopt);
 }
 
 TEST(LinuxFileAccess, WritesTheDatesOfALinkNotOfWhatItPointsTo) {
@@ -136,10 +136,10 @@ TEST(LinuxFileAccess, WritesTheDatesOfALinkNotOfWhatItPointsTo) {
     const KindsOfItems items(root);
     LinuxFileAccess files;
     const Date date = utc(2010, 7, 8, 9, 10, 11);
-    EXPECT_EQ(files.setAttributes(root / "linkToFile", {std::nullopt, date}), std::nullopt);
+    EXPECT_EQ(files.setAttributes(root / "linkToFile", std::nullopt, {std::nullopt, date}), std::nullopt);
     EXPECT_EQ(modificationOf(root / "linkToFile"), date);
     EXPECT_EQ(modificationOf(root / "file"), items.fileDate);
-    EXPECT_EQ(files.setAttributes(root / "dangling", {std::nullopt, date}), std::nullopt);
+    EXPECT_EQ(files.setAttributes(root / "dangling", std::nullopt, {std::nullopt, date}), std::nullopt);
     EXPECT_EQ(modificationOf(root / "dangling"), date);
 }
 
@@ -150,7 +150,7 @@ TEST(LinuxFileAccess, RefusesACreationDateWhereNoneCanBeWrittenTouchingNothing) 
     setModification(root / "file", before);
     LinuxFileAccess files;
     const std::optional<std::string> failure =
-        files.setAttributes(root / "file", {utc(1990, 1, 1), utc(2020, 1, 1)});
+        files.setAttributes(root / "file", std::nullopt, {utc(1990, 1, 1), utc(2020, 1, 1)});
     const std::string name = fileSystemName(root.path());
     if (name.empty()) {
         ASSERT_TRUE(failure);
@@ -173,10 +173,11 @@ TEST(LinuxFileAccess, SaysPlainlyWhenTheItemHasVanished) {
     writeFile(root / "file");
     LinuxFileAccess files;
     for (const Date& date : kWrittenDates) {
-        EXPECT_EQ(files.setAttributes(root / "gone", {std::nullopt, date}), "the item no longer exists");
-        EXPECT_EQ(files.setAttributes(root / "gone/below", {std::nullopt, date}),
+        EXPECT_EQ(files.setAttributes(root / "gone", std::nullopt, {std::nullopt, date}),
                   "the item no longer exists");
-        EXPECT_EQ(files.setAttributes(root / "file/below", {std::nullopt, date}),
+        EXPECT_EQ(files.setAttributes(root / "gone/below", std::nullopt, {std::nullopt, date}),
+                  "the item no longer exists");
+        EXPECT_EQ(files.setAttributes(root / "file/below", std::nullopt, {std::nullopt, date}),
                   "a folder on its path no longer exists");
     }
     EXPECT_FALSE(files.attributes(root / "gone"));
@@ -191,7 +192,8 @@ TEST(LinuxFileAccess, APathWithANulByteNamesNoItemRatherThanItsPrefix) {
     LinuxFileAccess files;
     EXPECT_FALSE(files.fileExists(withNul).exists);
     EXPECT_FALSE(files.inspect(withNul).existence.exists);
-    EXPECT_EQ(files.setAttributes(withNul, {std::nullopt, utc(2000, 1, 1)}), "the item no longer exists");
+    EXPECT_EQ(files.setAttributes(withNul, std::nullopt, {std::nullopt, utc(2000, 1, 1)}),
+              "the item no longer exists");
     EXPECT_FALSE(
         files.enumerateDescendants(root.path().native() + std::string("\0x", 2), [](const auto&) {}));
     EXPECT_EQ(modificationOf(root / "a"), before);
@@ -213,7 +215,7 @@ TEST(LinuxFileAccess, ReportsAnImmutableItemAsLocked) {
 
     LinuxFileAccess files;
     for (const Date& date : kWrittenDates) {
-        EXPECT_EQ(files.setAttributes(root / "file", {std::nullopt, date}),
+        EXPECT_EQ(files.setAttributes(root / "file", std::nullopt, {std::nullopt, date}),
                   "the item is locked against changes (immutable)");
     }
     EXPECT_EQ(modificationOf(root / "file"), before);
@@ -283,9 +285,9 @@ TEST(LinuxFileAccess, ReportsAReadOnlyVolume) {
     ASSERT_EQ(::mount("tmpfs", volume.c_str(), "tmpfs", MS_REMOUNT | MS_RDONLY, "size=1m"), 0);
 
     LinuxFileAccess files;
-    EXPECT_EQ(files.setAttributes(volume / "file", {std::nullopt, utc(2020, 1, 1)}),
+    EXPECT_EQ(files.setAttributes(volume / "file", std::nullopt, {std::nullopt, utc(2020, 1, 1)}),
               "the volume is read-only");
-    EXPECT_EQ(files.setAttributes(volume / "file", {utc(1990, 1, 1), utc(2020, 1, 1)}),
+    EXPECT_EQ(files.setAttributes(volume / "file", std::nullopt, {utc(1990, 1, 1), utc(2020, 1, 1)}),
               "tmpfs keeps the creation date itself; it cannot be changed");
     EXPECT_EQ(modificationOf(volume / "file"), before);
 }
@@ -302,9 +304,11 @@ TEST(LinuxFileAccess, ReportsMissingOwnershipAndPermission) {
         LinuxFileAccess files;
         std::string texts;
         for (const Date& date : kWrittenDates) {
-            texts += files.setAttributes(root / "owned by root", {std::nullopt, date}).value_or("written") +
+            texts += files.setAttributes(root / "owned by root", std::nullopt, {std::nullopt, date})
+                         .value_or("written") +
                      " | " +
-                     files.setAttributes(root / "closed/inside", {std::nullopt, date}).value_or("written") +
+                     files.setAttributes(root / "closed/inside", std::nullopt, {std::nullopt, date})
+                         .value_or("written") +
                      "\n";
         }
         return texts;
@@ -332,7 +336,7 @@ TEST(LinuxFileAccess, ReadsAndWritesBeyondPathMax) {
 
     LinuxFileAccess files;
     const Date date = utc(1950, 6, 7, 8, 9, 10, 250'000'000);
-    EXPECT_EQ(files.setAttributes(path / "file", {std::nullopt, date}), std::nullopt);
+    EXPECT_EQ(files.setAttributes(path / "file", std::nullopt, {std::nullopt, date}), std::nullopt);
     EXPECT_EQ(files.attributes(path / "file")->modificationDate, date);
     const ItemInfo file = files.inspect(path / "file");
     EXPECT_TRUE(file.existence.exists);
@@ -343,7 +347,8 @@ TEST(LinuxFileAccess, ReadsAndWritesBeyondPathMax) {
     EXPECT_TRUE(files.fileExists(path).isDirectory);
     EXPECT_TRUE(files.inspect(path / "up").existence.isDirectory);
     EXPECT_FALSE(files.inspect(path / "gone").existence.exists);
-    EXPECT_EQ(files.setAttributes(path / "gone", {std::nullopt, date}), "the item no longer exists");
+    EXPECT_EQ(files.setAttributes(path / "gone", std::nullopt, {std::nullopt, date}),
+              "the item no longer exists");
 }
 
 TEST(LinuxFileAccess, WritesAndRereadsItemsWhoseNamesAreNotText) {
@@ -352,7 +357,7 @@ TEST(LinuxFileAccess, WritesAndRereadsItemsWhoseNamesAreNotText) {
     writeFile(path);
     LinuxFileAccess files;
     const Date date = utc(2012, 12, 12, 12, 12, 12);
-    EXPECT_EQ(files.setAttributes(path, {std::nullopt, date}), std::nullopt);
+    EXPECT_EQ(files.setAttributes(path, std::nullopt, {std::nullopt, date}), std::nullopt);
     EXPECT_EQ(modificationOf(path), date);
     EXPECT_EQ(files.inspect(path).dates->modificationDate, date);
 }
@@ -408,17 +413,18 @@ TEST(LinuxFileAccess, LearnsWhatEachVolumeCanStore) {
         EXPECT_EQ(learnt.granularity, kind.granularity);
         EXPECT_EQ(learnt.rangeText(), kind.range);
 
-        EXPECT_EQ(files.setAttributes(volume / "file", {std::nullopt, kind.tooLate}),
+        EXPECT_EQ(files.setAttributes(volume / "file", std::nullopt, {std::nullopt, kind.tooLate}),
                   "the date " + utcText(kind.tooLate) + " lies outside what " + kind.name + " can store (" +
                       kind.range + ")");
         EXPECT_EQ(modificationOf(volume / "file"), before);
 
         // The last storable second is kept; where whole seconds are all it keeps, a fraction lost is no
         // failure.
-        EXPECT_EQ(files.setAttributes(volume / "file", {std::nullopt, learnt.latest}), std::nullopt);
+        EXPECT_EQ(files.setAttributes(volume / "file", std::nullopt, {std::nullopt, learnt.latest}),
+                  std::nullopt);
         EXPECT_EQ(modificationOf(volume / "file"), learnt.latest);
         const Date precise = utc(2001, 1, 1, 0, 0, 0, 750'000'000);
-        EXPECT_EQ(files.setAttributes(volume / "file", {std::nullopt, precise}), std::nullopt);
+        EXPECT_EQ(files.setAttributes(volume / "file", std::nullopt, {std::nullopt, precise}), std::nullopt);
         EXPECT_EQ(modificationOf(volume / "file"), learnt.stored(precise));
     }
 }

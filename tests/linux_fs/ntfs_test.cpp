@@ -110,7 +110,8 @@ TEST_F(NtfsVolume, WritesAndReadsBackBothDatesOfEveryKindOfItem) {
         for (const DatePair& pair : pairs) {
             SCOPED_TRACE(std::string(name) + " " + std::to_string(pair.creation.seconds()));
             const std::filesystem::path path = volume_ / name;
-            ASSERT_EQ(files.setAttributes(path, {pair.creation, pair.modification}), std::nullopt);
+            ASSERT_EQ(files.setAttributes(path, std::nullopt, {pair.creation, pair.modification}),
+                      std::nullopt);
 
             const std::optional<DateAttributes> dates = files.attributes(path);
             ASSERT_TRUE(dates);
@@ -135,14 +136,14 @@ TEST_F(NtfsVolume, WritingOneDateLeavesTheOtherExactlyAsItWas) {
     const std::filesystem::path path = volume_ / "file";
     const Date creation = utc(1977, 7, 7, 7, 7, 7, 700'000'000);
     const Date modification = utc(1966, 6, 6, 6, 6, 6, 600'000'000);
-    ASSERT_EQ(files.setAttributes(path, {creation, modification}), std::nullopt);
+    ASSERT_EQ(files.setAttributes(path, std::nullopt, {creation, modification}), std::nullopt);
 
     const Date laterModification = utc(2011, 1, 1);
-    EXPECT_EQ(files.setAttributes(path, {std::nullopt, laterModification}), std::nullopt);
+    EXPECT_EQ(files.setAttributes(path, std::nullopt, {std::nullopt, laterModification}), std::nullopt);
     EXPECT_EQ(files.attributes(path)->creationDate, creation);
 
     const Date laterCreation = utc(2010, 1, 1, 0, 0, 0, 100);
-    EXPECT_EQ(files.setAttributes(path, {laterCreation, std::nullopt}), std::nullopt);
+    EXPECT_EQ(files.setAttributes(path, std::nullopt, {laterCreation, std::nullopt}), std::nullopt);
     EXPECT_EQ(files.attributes(path)->creationDate, laterCreation);
     EXPECT_EQ(files.attributes(path)->modificationDate, laterModification);
 }
@@ -154,11 +155,11 @@ TEST_F(NtfsVolume, RefusesDatesTheVolumeCannotHoldTouchingNothing) {
     const Date tooLate = dateFromNtfsTicks(std::numeric_limits<std::int64_t>::max()).addingSeconds(1);
     const Date tooEarly = utc(1600, 12, 31, 23, 59, 59);
     const std::string range = "ntfs-3g can store (1601-01-01 to 30828-09-14)";
-    EXPECT_EQ(files.setAttributes(path, {tooLate, std::nullopt}),
+    EXPECT_EQ(files.setAttributes(path, std::nullopt, {tooLate, std::nullopt}),
               "the date 30828-09-14 02:48:06.4775807 UTC lies outside what " + range);
-    EXPECT_EQ(files.setAttributes(path, {utc(2000, 1, 1), tooLate}),
+    EXPECT_EQ(files.setAttributes(path, std::nullopt, {utc(2000, 1, 1), tooLate}),
               "the date 30828-09-14 02:48:06.4775807 UTC lies outside what " + range);
-    EXPECT_EQ(files.setAttributes(path, {tooEarly, utc(2000, 1, 1)}),
+    EXPECT_EQ(files.setAttributes(path, std::nullopt, {tooEarly, utc(2000, 1, 1)}),
               "the date 1600-12-31 23:59:59 UTC lies outside what " + range);
     const VolumeCapabilities& learnt = *files.inspect(path).volume;
     EXPECT_TRUE(learnt.canWriteCreation);
@@ -174,11 +175,12 @@ TEST_F(NtfsVolume, AMountPointAmongOrdinaryFilesIsWrittenLikeAnyOther) {
     writeFile(folder_ / "ordinary.txt");
     LinuxFileAccess files;
     EXPECT_TRUE(files.inspect(volume_).existence.isDirectory);  // as when the folder was listed
-    ASSERT_EQ(files.setAttributes(volume_, {utc(1999, 1, 1), utc(1999, 1, 2)}), std::nullopt);
+    ASSERT_EQ(files.setAttributes(volume_, std::nullopt, {utc(1999, 1, 1), utc(1999, 1, 2)}), std::nullopt);
 
     const Date date = utc(2015, 5, 5, 5, 5, 5);
-    EXPECT_EQ(files.setAttributes(folder_ / "ordinary.txt", {std::nullopt, date}), std::nullopt);
-    EXPECT_EQ(files.setAttributes(volume_, {std::nullopt, date}), std::nullopt);
+    EXPECT_EQ(files.setAttributes(folder_ / "ordinary.txt", std::nullopt, {std::nullopt, date}),
+              std::nullopt);
+    EXPECT_EQ(files.setAttributes(volume_, std::nullopt, {std::nullopt, date}), std::nullopt);
     EXPECT_EQ(files.attributes(volume_)->modificationDate, date);
     EXPECT_EQ(files.attributes(volume_)->creationDate, utc(1999, 1, 1));
 }

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -262,6 +263,33 @@ TEST(Planner, ShiftIntervalAddsTheUnitsExactly) {
     const PlannedChange change = planChange(copiedFile(), config, kNow);
     EXPECT_EQ(change.newCreation, kCreation.addingSeconds(-8'676'610'000));
     EXPECT_LT(*change.newCreation, removedDateMarker());
+}
+
+TEST(Planner, ShiftIntervalOfAnyAmountsIsTheExactSumHeldTo64Bits) {
+    constexpr std::int64_t kLeast = std::numeric_limits<std::int64_t>::min();
+    constexpr std::int64_t kMost = std::numeric_limits<std::int64_t>::max();
+    struct Case {
+        std::int64_t days, hours, minutes, seconds;
+        std::int64_t added, subtracted;
+    };
+    const Case cases[] = {
+        {kMost, 0, 0, 0, kMost, kLeast},
+        {kLeast, 0, 0, 0, kLeast, kMost},
+        {kMost, kMost, kMost, kMost, kMost, kLeast},
+        {kMost, 0, 0, kLeast, kMost, kLeast},  // exact: the days outweigh the seconds
+        {kMost / kDay, 0, 0, kMost % kDay, kMost, -kMost},
+        {kMost / kDay, 0, 0, kMost % kDay + 1, kMost, kLeast},
+    };
+    for (const Case& row : cases) {
+        ActionConfig config(kNow);
+        config.shiftDays = row.days;
+        config.shiftHours = row.hours;
+        config.shiftMinutes = row.minutes;
+        config.shiftSeconds = row.seconds;
+        EXPECT_EQ(shiftInterval(config), row.added) << row.days << " d " << row.seconds << " s";
+        config.shiftDirection = ShiftDirection::subtract;
+        EXPECT_EQ(shiftInterval(config), row.subtracted) << row.days << " d " << row.seconds << " s";
+    }
 }
 
 TEST(Planner, DatesMatchToTheWholeSecondTruncatedTowardZero) {

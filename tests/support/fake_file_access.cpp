@@ -85,7 +85,9 @@ bool FakeFileAccess::enumerateDescendants(
     return true;
 }
 
+// Reports no identities when reading, so none is checked here.
 std::optional<std::string> FakeFileAccess::setAttributes(const std::filesystem::path& path,
+                                                         const std::optional<ItemIdentity>&,
                                                          const DateAttributes& dates) {
     if (duringWrite) {
         duringWrite();

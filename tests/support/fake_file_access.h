@@ -41,6 +41,7 @@ public:
     bool enumerateDescendants(const std::filesystem::path& folder,
                               const std::function<void(const std::filesystem::path&)>& visit) const override;
     std::optional<std::string> setAttributes(const std::filesystem::path& path,
+                                             const std::optional<ItemIdentity>& listed,
                                              const DateAttributes& dates) override;
 
     int fileAccesses() const { return existenceTests + attributeReads + static_cast<int>(writes.size()); }

@@ -157,6 +157,16 @@ TEST_F(FileTableTest, NameCellShowsIconNameAndFullPath) {
     EXPECT_EQ(file.data(Qt::DecorationRole).value<QIcon>().name(), QStringLiteral("doc"));
 }
 
+TEST_F(FileTableTest, NameWithALineBreakStaysOnItsRow) {
+    files_.addFile("/data/two\nlines\u202E.txt", kCreated, kModified);
+    FileTableView view(model_);
+    model_.addURLs(std::vector<std::filesystem::path>{"/data/two\nlines\u202E.txt"});
+    QCoreApplication::processEvents();
+    const QModelIndex name = view.tableModel().index(0, nameColumn);
+    EXPECT_EQ(name.data(Qt::DisplayRole).toString(), QStringLiteral("two\\nlines\\u202E.txt"));
+    EXPECT_EQ(name.data(Qt::ToolTipRole).toString(), QStringLiteral("/data/two\\nlines\\u202E.txt"));
+}
+
 TEST_F(FileTableTest, DateCellsTellChangedFromUnchanged) {
     FileTableView view(model_);
     addAll();

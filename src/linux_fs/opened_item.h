@@ -1,0 +1,42 @@
+#pragma once
+
+#include "linux_fs/item_location.h"
+
+#include <array>
+#include <filesystem>
+
+namespace vellumark {
+
+// An item opened as a descriptor (O_PATH), a final symbolic link not followed, so that its dates are read
+// and written through the descriptor: once it is open, no folder on its path can be renamed or replaced
+// to redirect a write elsewhere.
+class OpenedItem {
+public:
+    enum class Links {
+        // Links in the folders on the path are followed, as when the path was listed; what is opened must
+        // then be checked to be the file that was listed.
+        inFolders,
+        // No link anywhere on the path: for an item nothing vouches for.
+        none,
+    };
+
+    OpenedItem(const std::filesystem::path& path, Links links);
+    ~OpenedItem();
+    OpenedItem(const OpenedItem&) = delete;
+    OpenedItem& operator=(const OpenedItem&) = delete;
+
+    // False when the item could not be opened; error() then holds the errno value (ELOOP for a link
+    // met where none may be).
+    bool isOpen() const { return descriptor_ >= 0; }
+    int error() const { return error_; }
+    int descriptor() const { return descriptor_; }
+
+    ItemRef ref() const;
+
+private:
+    int descriptor_ = -1;
+    int error_ = 0;
+    std::array<char, 32> procPath_{};
+};
+
+}  // namespace vellumark
