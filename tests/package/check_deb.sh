@@ -21,6 +21,7 @@ contents=$(dpkg-deb -c "$deb")
 status=0
 for expected in \
     ./usr/bin/vellumark \
+    ./usr/bin/vellumark-cli ./usr/share/man/man1/vellumark-cli.1 ./usr/share/bash-completion/completions/vellumark-cli \
     ./usr/share/applications/vellumark.desktop \
     ./usr/share/icons/hicolor/scalable/apps/vellumark.svg \
     ./usr/share/icons/hicolor/48x48/apps/vellumark.png \

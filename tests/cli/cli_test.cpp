@@ -1,0 +1,247 @@
+#include "real_file_system.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fcntl.h>
+#include <fstream>
+#include <iterator>
+#include <pty.h>
+#include <string>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+namespace vellumark {
+namespace {
+
+using testing_support::modificationOf;
+using testing_support::setModification;
+using testing_support::TemporaryFolder;
+using testing_support::writeFile;
+
+struct Outcome {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string contentsOf(const std::filesystem::path& path) {
+    std::ifstream file(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+}
+
+enum class Input { file, terminal };
+
+// Runs the program with `input` on standard input, from a file or typed at a terminal, and `zone` as TZ.
+Outcome runCli(const std::vector<std::string>& arguments, const std::string& input = "",
+               const char* zone = "UTC0", Input kind = Input::file) {
+    const TemporaryFolder streams;
+    std::ofstream(streams / "in", std::ios::binary) << input;
+    std::vector<char*> argv{const_cast<char*>(VELLUMARK_CLI_PATH)};
+    for (const std::string& argument : arguments) {
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    }
+    argv.push_back(nullptr);
+    int terminal = -1;
+    int terminalSide = -1;
+    if (kind == Input::terminal) {
+        openpty(&terminal, &terminalSide, nullptr, nullptr, nullptr);
+        EXPECT_EQ(write(terminal, input.data(), input.size()), static_cast<ssize_t>(input.size()));
+    }
+    const pid_t child = fork();
+    if (child == 0) {
+        const auto redirect = [](const std::filesystem::path& path, int flags, int target) {
+            const int fd = open(path.c_str(), flags, 0600);
+            dup2(fd, target);
+            close(fd);
+        };
+        if (kind == Input::terminal) {
+            dup2(terminalSide, STDIN_FILENO);
+        } else {
+            redirect(streams / "in", O_RDONLY, STDIN_FILENO);
+        }
+        redirect(streams / "out", O_WRONLY | O_CREAT | O_TRUNC, STDOUT_FILENO);
+        redirect(streams / "err", O_WRONLY | O_CREAT | O_TRUNC, STDERR_FILENO);
+        setenv("TZ", zone, 1);
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    if (kind == Input::terminal) {
+        close(terminalSide);
+        close(terminal);
+    }
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, contentsOf(streams / "out"),
+            contentsOf(streams / "err")};
+}
+
+constexpr std::int64_t kJanuary2000 = 946'684'800;
+
+class CliTest : public ::testing::Test {
+protected:
+    TemporaryFolder folder;
+
+    std::string file(const std::string& name, Date modification = Date::fromParts(kJanuary2000)) const {
+        writeFile(folder / name);
+        setModification(folder / name, modification);
+        return folder / name;
+    }
+};
+
+TEST_F(CliTest, EachActionWritesWhatTheWindowWould) {
+    const std::string a = file("a");
+    EXPECT_EQ(runCli({"--yes", "set", "2019-03-15T14:30:00.25+01:00", a}).status, 0);
+    EXPECT_EQ(modificationOf(a), Date::fromParts(1'552'656'600, 250'000'000));
+
+    EXPECT_EQ(runCli({"--yes", "shift", "-2h30m", a}).status, 0);
+    EXPECT_EQ(modificationOf(a), Date::fromParts(1'552'656'600 - 9'000, 250'000'000));
+
+    const std::string source = file("source", Date::fromParts(kJanuary2000 + 7));
+    EXPECT_EQ(runCli({"--yes", "lift", source, a}).status, 0);
+    EXPECT_EQ(modificationOf(a), modificationOf(source));
+
+    EXPECT_EQ(runCli({"--yes", "remove", a}).status, 0);
+    EXPECT_EQ(modificationOf(a), Date::fromParts(-2'082'844'800));
+
+    // The creation date is kept by every file system the suite runs on, so copying to it changes nothing;
+    // copying from it brings the file's birth, which is no later than now.
+    const Outcome toCreation = runCli({"--yes", "copy-modification-to-creation", a});
+    EXPECT_EQ(toCreation.status, 0);
+    EXPECT_NE(toCreation.out.find("->  kept ("), std::string::npos) << toCreation.out;
+    EXPECT_NE(toCreation.out.find("0 of 1 will change."), std::string::npos);
+    EXPECT_EQ(runCli({"--yes", "copy-creation-to-modification", a}).status, 0);
+    EXPECT_GT(modificationOf(a), Date::fromParts(kJanuary2000));
+}
+
+TEST_F(CliTest, DatesAreReadInTheirZoneOrTheLocalOne) {
+    const std::string a = file("a");
+    EXPECT_EQ(runCli({"--yes", "set", "2019-03-15T14:30", a}, "", "EST5").status, 0);
+    EXPECT_EQ(modificationOf(a), Date::fromParts(1'552'660'200 + 5 * 3'600));
+    EXPECT_EQ(runCli({"--yes", "set", "2019-03-15T14:30Z", a}, "", "EST5").status, 0);
+    EXPECT_EQ(modificationOf(a), Date::fromParts(1'552'660'200));
+    EXPECT_EQ(runCli({"--yes", "--no-auto-correct", "set", "@-1.5", a}).status, 0);
+    EXPECT_EQ(modificationOf(a), Date::fromParts(-2, 500'000'000));
+}
+
+TEST_F(CliTest, FieldsChooseWhichDatesArePlanned) {
+    const std::string a = file("a");
+    const Outcome creationOnly = runCli({"--yes", "--fields", "creation", "set", "@0", a});
+    EXPECT_EQ(creationOnly.status, 0);
+    EXPECT_EQ(modificationOf(a), Date::fromParts(kJanuary2000));
+    EXPECT_NE(creationOnly.out.find("->  kept ("), std::string::npos) << creationOnly.out;
+    EXPECT_NE(creationOnly.out.find("->  unchanged\n0 of 1 will change."), std::string::npos);
+
+    EXPECT_EQ(runCli({"--yes", "--fields=modification", "set", "@0", a}).status, 0);
+    EXPECT_EQ(modificationOf(a), Date::fromParts(0));
+}
+
+TEST_F(CliTest, RecursiveAddsFolderContentsButNotHiddenOnes) {
+    testing_support::makeFolder(folder / "tree");
+    testing_support::makeFolder(folder / "tree/sub");
+    const std::string inner = file("tree/sub/inner");
+    const std::string hidden = file("tree/.hidden");
+
+    const Outcome flat = runCli({"--dry-run", "set", "@0", folder / "tree"});
+    EXPECT_NE(flat.out.find("1 of 1 will change."), std::string::npos) << flat.out;
+
+    const Outcome deep = runCli({"--yes", "-r", "set", "@0", folder / "tree"});
+    EXPECT_EQ(deep.status, 0);
+    EXPECT_NE(deep.out.find("3 of 3 will change."), std::string::npos) << deep.out;
+    EXPECT_EQ(modificationOf(inner), Date::fromParts(0));
+    EXPECT_EQ(modificationOf(hidden), Date::fromParts(kJanuary2000));
+}
+
+TEST_F(CliTest, PathsFromStandardInputStayRawBytes) {
+    const std::string odd = file("n\xFFm\nline");
+    const std::string plain = file("plain");
+    const Outcome run = runCli({"--yes", "--stdin", "-0", "set", "@86400"}, odd + '\0' + plain + '\0');
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(modificationOf(odd), Date::fromParts(86'400));
+    EXPECT_EQ(modificationOf(plain), Date::fromParts(86'400));
+    // Shown, not replayed: the ill-formed byte as U+FFFD and the line break escaped.
+    EXPECT_NE(run.out.find("n\xEF\xBF\xBDm\\nline\n"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("2 items changed, 0 failed."), std::string::npos);
+}
+
+TEST_F(CliTest, JsonCarriesThePreviewTheResultAndExactPaths) {
+    const std::string odd = file("n\xFFm");
+    std::string hex;
+    for (const char c : odd) {
+        constexpr const char* kDigits = "0123456789abcdef";
+        hex += kDigits[static_cast<unsigned char>(c) >> 4U];
+        hex += kDigits[static_cast<unsigned char>(c) & 0xFU];
+    }
+    const Outcome preview = runCli({"--json", "--dry-run", "set", "@0", odd});
+    EXPECT_EQ(preview.status, 0);
+    EXPECT_NE(preview.out.find("\"path_bytes_hex\": \"" + hex + "\""), std::string::npos) << preview.out;
+    EXPECT_NE(preview.out.find("\"new\": \"1970-01-01T00:00:00Z\", \"fate\": \"changes\""),
+              std::string::npos);
+    EXPECT_NE(preview.out.find("\"applied\": false"), std::string::npos);
+    EXPECT_EQ(modificationOf(odd), Date::fromParts(kJanuary2000));
+
+    const Outcome applied = runCli({"--json", "--yes", "set", "@0", odd, folder / "missing"});
+    EXPECT_EQ(applied.status, 1);
+    EXPECT_NE(
+        applied.out.find("\"result\": {\"succeeded\": 1, \"failed\": 1, \"errors\": [\"Could not change"),
+        std::string::npos)
+        << applied.out;
+    EXPECT_EQ(applied.out.find('{'), 0U);
+    EXPECT_EQ(applied.out.find("}}\n"), applied.out.size() - 3);
+}
+
+TEST_F(CliTest, ExitStatusTellsSuccessFailureAndUsage) {
+    const std::string a = file("a");
+    const Outcome nothing = runCli({"--yes", "set", "2000-01-01T00:00:00Z", a});
+    EXPECT_EQ(nothing.status, 0);
+    EXPECT_NE(nothing.out.find("0 of 1 will change."), std::string::npos);
+    const Outcome wrote = runCli({"--yes", "set", "@0", a});
+    EXPECT_EQ(wrote.status, 0);
+    EXPECT_NE(wrote.out.find("1 item changed, 0 failed."), std::string::npos) << wrote.out;
+
+    const Outcome failed = runCli({"--yes", "set", "@60", a, folder / "missing"});
+    EXPECT_EQ(failed.status, 1);
+    EXPECT_NE(failed.out.find("1 item changed, 1 failed."), std::string::npos) << failed.out;
+    EXPECT_EQ(failed.err, "Could not change dates for \u201Cmissing\u201D: the item no longer exists\n");
+
+    for (const std::vector<std::string>& wrong : {std::vector<std::string>{"--yes", "shift", "2x", a},
+                                                  {"--yes", "set", "2019-02-29", a},
+                                                  {"--yes", "shift", "+10001h", a},
+                                                  {"--yes", "--bogus", "remove", a},
+                                                  {"--yes", "remove"},
+                                                  {"--yes", "--dry-run", "remove", a},
+                                                  {"--yes", "--fields", "access", "remove", a}}) {
+        const Outcome usage = runCli(wrong);
+        EXPECT_EQ(usage.status, 2) << wrong[1];
+        EXPECT_NE(usage.err.find("\nusage: vellumark-cli"), std::string::npos) << usage.err;
+    }
+    EXPECT_EQ(modificationOf(a), Date::fromParts(60));
+}
+
+TEST_F(CliTest, WithoutATerminalItRefusesToAsk) {
+    const std::string a = file("a");
+    const Outcome refused = runCli({"set", "@0", a}, "y\n");
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_NE(refused.err.find("standard input is not a terminal"), std::string::npos) << refused.err;
+    EXPECT_EQ(modificationOf(a), Date::fromParts(kJanuary2000));
+}
+
+TEST_F(CliTest, OnATerminalItAsksAndWritesOnlyOnYes) {
+    const std::string a = file("a");
+    const Outcome declined = runCli({"set", "@0", a}, "\n", "UTC0", Input::terminal);
+    EXPECT_EQ(declined.status, 0);
+    EXPECT_EQ(declined.err, "Apply changes to 1 item? [y/N] ");
+    EXPECT_NE(declined.out.find("1 of 1 will change.\nNothing was changed.\n"), std::string::npos)
+        << declined.out;
+    EXPECT_EQ(modificationOf(a), Date::fromParts(kJanuary2000));
+
+    const Outcome accepted = runCli({"set", "@0", a}, "y\n", "UTC0", Input::terminal);
+    EXPECT_EQ(accepted.status, 0);
+    EXPECT_NE(accepted.out.find("1 item changed, 0 failed."), std::string::npos) << accepted.out;
+    EXPECT_EQ(modificationOf(a), Date::fromParts(0));
+}
+
+}  // namespace
+}  // namespace vellumark
