@@ -35,20 +35,6 @@ std::string newDateText(const std::optional<Date>& date, DateFate fate, const Vo
     return {};
 }
 
-std::string_view fateName(DateFate fate) {
-    switch (fate) {
-        case DateFate::unchanged:
-            return "unchanged";
-        case DateFate::changes:
-            return "changes";
-        case DateFate::kept:
-            return "kept";
-        case DateFate::notStorable:
-            return "not_storable";
-    }
-    return {};
-}
-
 std::string padded(std::string text, std::size_t width) {
     text.resize(std::max(text.size(), width), ' ');
     return text;

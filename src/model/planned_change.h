@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string_view>
 #include <utility>
 
 namespace vellumark {
@@ -16,6 +17,9 @@ enum class DateFate : std::uint8_t {
     kept,         // the action would change it, but the volume keeps it as it is (creation on ext4)
     notStorable,  // the new date lies outside what the volume can store, or past the end of the range
 };
+
+// "unchanged", "changes", "kept", "not_storable": the fate as an identifier, for logs and documents.
+std::string_view fateName(DateFate fate);
 
 // The two new dates of one item, without the copy of the item that a PlannedChange carries.
 //

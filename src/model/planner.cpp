@@ -52,6 +52,20 @@ DateFate settle(const std::optional<Date>& current, const std::optional<Date>& w
 
 }  // namespace
 
+std::string_view fateName(DateFate fate) {
+    switch (fate) {
+        case DateFate::unchanged:
+            return "unchanged";
+        case DateFate::changes:
+            return "changes";
+        case DateFate::kept:
+            return "kept";
+        case DateFate::notStorable:
+            return "not_storable";
+    }
+    return {};
+}
+
 Clock systemClock() {
     return [] { return Date::now(); };
 }

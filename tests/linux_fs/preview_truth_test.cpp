@@ -108,20 +108,6 @@ std::string text(const std::optional<Date>& date) {
     return date ? utcText(*date) : "none";
 }
 
-std::string text(DateFate fate) {
-    switch (fate) {
-        case DateFate::unchanged:
-            return "unchanged";
-        case DateFate::changes:
-            return "changes";
-        case DateFate::kept:
-            return "kept";
-        case DateFate::notStorable:
-            return "not storable";
-    }
-    return "?";
-}
-
 // What one date on disk should be after applying, given its fate in the preview.
 std::string disagreement(const char* which, DateFate fate, const std::optional<Date>& previewed,
                          const std::optional<Date>& before, const std::optional<Date>& after) {
@@ -129,8 +115,8 @@ std::string disagreement(const char* which, DateFate fate, const std::optional<D
     if (after == expected) {
         return {};
     }
-    return std::string(which) + " (" + text(fate) + "): before " + text(before) + ", preview " +
-           text(previewed) + ", disk " + text(after) + "; ";
+    return std::string(which) + " (" + std::string(fateName(fate)) + "): before " + text(before) +
+           ", preview " + text(previewed) + ", disk " + text(after) + "; ";
 }
 
 struct Sample {
