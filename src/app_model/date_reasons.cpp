@@ -1,5 +1,7 @@
 #include "app_model/date_reasons.h"
 
+#include "model/planner.h"
+
 namespace vellumark {
 
 std::string fileSystemName(const VolumeCapabilities& volume) {
@@ -11,8 +13,7 @@ std::string keptCreationText(const VolumeCapabilities& volume) {
 }
 
 std::string notStorableText(const VolumeCapabilities& volume, Date date) {
-    // The planner leaves a shift that passed an end of the range at that end.
-    if (date == Date::earliest() || date == Date::latest()) {
+    if (passedRangeEnd(date)) {
         return "the shift moves the date past the end of the calendar";
     }
     return "the date " + utcText(date) + " lies outside what " + fileSystemName(volume) + " can store (" +

@@ -136,9 +136,9 @@ bool isWithinEveryRange(Date date) {
     return date >= Date::fromParts(315'619'200) && date <= Date::fromParts(2'147'397'247);
 }
 
-// A modification date within every range is written before anything else is read, so that a write costs
-// one utimensat; only reading it back tells whether the file system kept it. In a folder where such a
-// date was just seen kept on a volume that keeps whatever it accepts, utimensat succeeding is enough.
+// A modification date alone, within every file system's range, is written without first reading the dates
+// it replaces: only reading it back tells whether the file system kept it. In a folder where such a date
+// was just seen kept on a volume that keeps whatever it accepts, utimensat succeeding is enough.
 std::optional<std::string> writeModificationFirst(const ItemRef& at, const struct statx& item,
                                                   const Volume& volume, VolumeTable& volumes,
                                                   std::string_view folder, Date date) {

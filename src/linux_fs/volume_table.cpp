@@ -43,7 +43,6 @@ constexpr SecondsRange kXfsBigTime{-2'147'483'648, 16'299'260'424};       // .. 
 // FAT and exFAT keep local time: a day to spare at either end, whatever the time zone.
 constexpr SecondsRange kFat{315'619'200, 4'354'732'798};    // 1980-01-02 .. 2107-12-30 23:59:58
 constexpr SecondsRange kExfat{315'619'200, 4'354'732'799};  // 1980-01-02 .. 2107-12-30 23:59:59
-constexpr SecondsRange kHfs{0, 4'294'967'295};              // as Linux reads HFS dates: 1970 .. 2106-02-07
 
 constexpr std::uint32_t kExt4Magic = 0xEF53;
 constexpr std::uint32_t kXfsMagic = 0x58465342;
@@ -79,8 +78,9 @@ constexpr FileSystemType kFileSystemTypes[] = {
     {0x2011BAB0, "exFAT", 10'000'000, kExfat, true},
     {kNtfsMagic, "NTFS", 100},
     {kNtfs3Magic, "NTFS", 100},
-    {0x4244, "HFS", kSecond, kHfs},
-    {0x482B, "HFS+", kSecond, kHfs},
+    // Linux reads HFS dates as unsigned 32-bit seconds since 1970.
+    {0x4244, "HFS", kSecond, kUnsigned32},
+    {0x482B, "HFS+", kSecond, kUnsigned32},
     {0x9660, "ISO 9660", kSecond},
     {0x15013346, "UDF", 1'000},
     {0x73717368, "squashfs", kSecond},

@@ -34,6 +34,11 @@ std::int64_t shiftInterval(const ActionConfig& config);
 //   datesMatch(-1.5 s, -0.5 s) -> false (-1 against 0)
 bool datesMatch(const std::optional<Date>& a, const std::optional<Date>& b);
 
+// Whether a date the planner refused is one a shift left at an end of the range it passed.
+inline bool passedRangeEnd(const std::optional<Date>& planned) {
+    return planned && (*planned == Date::earliest() || *planned == Date::latest());
+}
+
 // Clamps future dates to `now`, then, where the volume can write the creation date, raises modification
 // to creation. Where it cannot, creation is the moment the file was made there (a copy, a download)
 // and raising would replace the user's date with it. Absent dates take no part.

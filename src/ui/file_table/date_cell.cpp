@@ -1,6 +1,7 @@
 #include "ui/file_table/date_cell.h"
 
 #include "app_model/date_reasons.h"
+#include "model/planner.h"
 #include "ui/file_table/date_text.h"
 
 #include <QCoreApplication>
@@ -13,13 +14,9 @@ QString tr(const char* text) {
     return QCoreApplication::translate("FileTableView", text);
 }
 
-// A shift that passed either end of the 64-bit range stops there; such a date has no readable text.
-bool passesCalendarEnd(const std::optional<Date>& date) {
-    return date && (*date == Date::earliest() || *date == Date::latest());
-}
-
+// A date a shift left at an end of the range has no readable text.
 QString refusedText(const DateCell& cell) {
-    return passesCalendarEnd(cell.newDate()) ? tr("Out of range") : dateText(cell.newDate());
+    return passedRangeEnd(cell.newDate()) ? tr("Out of range") : dateText(cell.newDate());
 }
 
 // "from 1901-12-13 to 2038-01-19", "from 1980-01-01", "until 2107-12-31": the volume's range to follow
@@ -67,7 +64,7 @@ QString dateCellToolTip(const DateCell& cell) {
         case DateFate::kept:
             return sentence(keptCreationText(volume), volume);
         case DateFate::notStorable:
-            if (passesCalendarEnd(cell.newDate())) {
+            if (passedRangeEnd(cell.newDate())) {
                 return sentence(notStorableText(volume, *cell.newDate()), volume);
             }
             return tr("This date cannot be stored on %1, which keeps dates %2.")
@@ -90,7 +87,7 @@ QString dateCellAccessibleText(const DateCell& cell) {
             return tr("%1, kept: %2").arg(current, QString::fromStdString(keptCreationText(cell.volume())));
         case DateFate::notStorable: {
             const VolumeCapabilities& volume = cell.volume();
-            if (passesCalendarEnd(cell.newDate())) {
+            if (passedRangeEnd(cell.newDate())) {
                 return tr("%1, cannot change: %2")
                     .arg(current, QString::fromStdString(notStorableText(volume, *cell.newDate())));
             }
