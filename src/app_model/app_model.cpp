@@ -2,14 +2,82 @@
 
 #include "app_model/apply_run.h"
 #include "app_model/file_collection.h"
+#include "app_model/listed_paths.h"
 
 #include <algorithm>
+#include <chrono>
+#include <exception>
+#include <memory>
 #include <utility>
 
 namespace vellumark {
 
-AppModel::AppModel(FileAccess& files, OpenPanel& addPanel, Clock clock)
-    : files_(files), addPanel_(addPanel), clock_(std::move(clock)), config_(clock_()) {}
+namespace {
+
+// A worker hands back what it has at least this often, and in batches no larger than this, so that the
+// owner's thread never spends long on one batch and the window shows steady progress.
+constexpr auto kBatchInterval = std::chrono::milliseconds(15);
+constexpr std::size_t kMostInBatch = 4096;
+
+// Tells the worker when its batch is due.
+class BatchClock {
+public:
+    bool due(std::size_t batchSize) {
+        if (batchSize >= kMostInBatch) {
+            return true;
+        }
+        // Reading the clock costs little next to a file system call, but not nothing.
+        if (batchSize % 64 != 0) {
+            return false;
+        }
+        const auto now = std::chrono::steady_clock::now();
+        if (now - last_ < kBatchInterval) {
+            return false;
+        }
+        last_ = now;
+        return true;
+    }
+
+private:
+    std::chrono::steady_clock::time_point last_ = std::chrono::steady_clock::now();
+};
+
+ReadDates readDatesFrom(const ItemInfo& info) {
+    ReadDates dates;
+    dates.identity = info.identity;
+    if (!info.existence.exists) {
+        return dates;
+    }
+    dates.isDirectory = info.existence.isDirectory;
+    dates.volume = info.volume;
+    if (info.dates) {
+        dates.creationDate = info.dates->creationDate;
+        dates.modificationDate = info.dates->modificationDate;
+    }
+    return dates;
+}
+
+}  // namespace
+
+// An item of the list as read again after the run wrote it, or did not need to.
+struct AppModel::Refreshed {
+    std::size_t position;
+    ReadDates dates;
+};
+
+// What a run hands back last: its final batch and its outcome.
+struct AppModel::RunEnd {
+    std::vector<Refreshed> batch;
+    ProcessResult result;
+    std::vector<std::pair<std::size_t, std::string>> failures;  // list position, reason
+};
+
+AppModel::AppModel(FileAccess& files, OpenPanel& addPanel, Clock clock, HandBack handBack)
+    : files_(files),
+      addPanel_(addPanel),
+      clock_(std::move(clock)),
+      config_(clock_()),
+      work_(std::move(handBack)) {}
 
 void AppModel::willWriteItems() {
     objectWillChange_.send();
@@ -22,9 +90,21 @@ void AppModel::setSelection(Selection selection) {
     selection_ = std::move(selection);
 }
 
+void AppModel::changeSelection(std::span<const Uuid> added, std::span<const Uuid> removed) {
+    objectWillChange_.send();
+    for (const Uuid& id : removed) {
+        selection_.erase(id);
+    }
+    selection_.insert(added.begin(), added.end());
+}
+
 void AppModel::setConfig(ActionConfig config) {
+    if (isBusy()) {
+        return;
+    }
     objectWillChange_.send();
     failureMarks_.clear();
+    summaryValid_ = false;
     config_ = std::move(config);
     clampShiftAmounts(config_);
 }
@@ -34,36 +114,113 @@ void AppModel::setLastResult(std::optional<ProcessResult> result) {
     lastResult_ = std::move(result);
 }
 
-void AppModel::addURLs(std::span<const std::filesystem::path> urls) {
+void AppModel::setActivity(Activity activity, Progress progress) {
+    objectWillChange_.send();
+    activity_ = activity;
+    progress_ = progress;
+}
+
+bool AppModel::addURLs(std::span<const std::filesystem::path> urls) {
+    if (isBusy()) {
+        return false;
+    }
+    // Synchronous adding ends within this call, where no one can see it under way.
+    const bool announced = !work_.isSynchronous();
+    if (announced) {
+        setActivity(Activity::adding, {});
+    }
+    // Duplicates are told on this thread, against the list as it grows; the worker only reads the disk.
+    // Recorded positions hold because nothing else changes the list while adding.
+    auto listed = std::make_shared<ListedPaths>(
+        [this](std::size_t position) -> const FileItem& { return items_[position]; });
+    listed->assign(items_.size());
+    std::vector<std::filesystem::path> roots(urls.begin(), urls.end());
     const bool includeSubfolderContents = config_.includeSubfolderContents;
-    // Each item joins the list as soon as it is built, so a large folder never holds a second list.
-    collectItemsInto(files_, items_, urls, includeSubfolderContents, [this](FileItem&& item) {
-        willWriteItems();
-        items_.push_back(std::move(item));
+
+    work_.start([this, roots = std::move(roots), includeSubfolderContents, listed, announced](
+                    std::stop_token stop, const HandBack& handBack) {
+        std::vector<FileItem> batch;
+        BatchClock clock;
+        try {
+            readItems(files_, roots, includeSubfolderContents, stop, [&](FileItem&& item) {
+                batch.push_back(std::move(item));
+                if (clock.due(batch.size())) {
+                    handBack(
+                        [this, listed, full = std::move(batch)]() mutable { appendBatch(*listed, full); });
+                    batch = {};
+                }
+            });
+        } catch (...) {
+            // What could not be read is not added; what was read is.
+        }
+        handBack([this, listed, last = std::move(batch), announced]() mutable {
+            appendBatch(*listed, last);
+            if (announced) {
+                setActivity(Activity::idle, {});
+            }
+        });
     });
+    return true;
+}
+
+void AppModel::appendBatch(ListedPaths& listed, std::vector<FileItem>& batch) {
+    bool written = false;
+    for (FileItem& item : batch) {
+        if (!listed.insert(item, items_.size())) {
+            continue;
+        }
+        if (!written) {
+            // One write per batch, before its first new item is stored; the count of items added so far
+            // goes with it.
+            willWriteItems();
+            written = true;
+        }
+        summaryAdd(item);
+        items_.push_back(std::move(item));
+        progress_.done += activity_ == Activity::adding ? 1 : 0;
+    }
 }
 
 void AppModel::showAddPanel() {
+    if (isBusy()) {
+        return;
+    }
     if (std::optional<std::vector<std::filesystem::path>> urls = runAddPanel(addPanel_)) {
         addURLs(*urls);
     }
 }
 
 void AppModel::removeSelected() {
+    if (isBusy()) {
+        return;
+    }
     willWriteItems();
-    std::erase_if(items_, [this](const FileItem& item) { return selection_.contains(item.id()); });
+    std::erase_if(items_, [this](const FileItem& item) {
+        if (!selection_.contains(item.id())) {
+            return false;
+        }
+        summaryRemove(item);
+        return true;
+    });
     objectWillChange_.send();
     selection_.clear();
 }
 
 void AppModel::removeAll() {
+    if (isBusy()) {
+        return;
+    }
     willWriteItems();
     items_ = {};
+    summary_ = {};
     objectWillChange_.send();
     selection_.clear();
 }
 
 void AppModel::setLiftSource(const std::filesystem::path& url) {
+    if (isBusy()) {
+        return;
+    }
     const ReadDates dates = readDates(files_, url);
     editConfig([&url](ActionConfig& config) { config.liftSourceURL = url; });
     editConfig([&dates](ActionConfig& config) { config.liftCreation = dates.creationDate; });
@@ -71,98 +228,176 @@ void AppModel::setLiftSource(const std::filesystem::path& url) {
 }
 
 void AppModel::applyChanges() {
-    if (isApplying_) {
+    if (isApplying_ || isBusy()) {
         return;
     }
+    // Set before the first notification (which an observer might answer by applying again) and cleared
+    // after the last.
     isApplying_ = true;
-    const struct ApplyingEnds {
-        bool& flag;
-        ~ApplyingEnds() { flag = false; }
-    } applyingEnds{isApplying_};
-
+    // The instant the confirmation was planned with: the run writes what was shown.
+    const Date now = planInstant();
     objectWillChange_.send();
     isProcessing_ = true;
+    activity_ = Activity::applying;
+    progress_ = {0, items_.size()};
 
-    try {
-        // The whole plan first, with the configuration and clock of this moment; only the dates are kept,
-        // so no item is copied.
-        std::vector<PlannedDates> plan;
-        plan.reserve(items_.size());
-        ProcessResult result;
-        PlanSummary summary;
-        for (const FileItem& item : items_) {
-            plan.push_back(planDates(item, config_, clock_()));
-            addToSummary(summary, item, plan.back());
-        }
-        result.keptCreation = std::move(summary.keptCreation);
-
-        std::vector<std::pair<std::size_t, std::string>> failures;  // list position, reason
-        for (std::size_t i = 0; i < items_.size(); ++i) {
-            std::optional<FileDateError> error;
-            if (changesAnything(items_[i], plan[i])) {
-                error = writeChange(files_, items_[i], plan[i]);
-                result.succeeded += error ? 0 : 1;
+    // The worker reads the item it is at and those after it; this thread refreshes only items before it,
+    // from the batches handed back, and nothing else changes the list or the settings during the run.
+    work_.start(
+        [this, config = config_, now, count = items_.size()](std::stop_token stop, const HandBack& handBack) {
+            RunEnd end;
+            PlanSummary summary;
+            BatchClock clock;
+            bool stopped = false;
+            for (std::size_t position = 0; position < count; ++position) {
+                const FileItem& item = items_[position];
+                stopped = stopped || stop.stop_requested();
+                try {
+                    const PlannedDates plan = planDates(item, config, now);
+                    std::optional<FileDateError> error;
+                    ItemInfo after;
+                    if (!changesAnything(item, plan)) {
+                        after = files_.inspect(item.url());
+                    } else if (stopped) {
+                        ++end.result.notAttempted;
+                        after = files_.inspect(item.url());
+                    } else {
+                        WrittenChange written = writeAndRead(files_, item, plan);
+                        error = std::move(written.error);
+                        after = std::move(written.after);
+                        end.result.succeeded += error ? 0 : 1;
+                    }
+                    if (!error && !stopped) {
+                        error = refusal(item, plan);
+                    }
+                    if (!stopped) {
+                        addToSummary(summary, item, plan);
+                    }
+                    if (error) {
+                        ++end.result.failed;
+                        end.result.errors.push_back(error->description());
+                        end.failures.emplace_back(position, std::move(error->underlying));
+                    }
+                    end.batch.push_back({position, readDatesFrom(after)});
+                } catch (const std::exception& failure) {
+                    // The item keeps what the list showed of it.
+                    ++end.result.failed;
+                    const FileDateError error{item.url(), failure.what()};
+                    end.result.errors.push_back(error.description());
+                    end.failures.emplace_back(position, error.underlying);
+                }
+                if (clock.due(end.batch.size())) {
+                    handBack([this, batch = std::move(end.batch)]() mutable { takeRefreshed(batch); });
+                    end.batch = {};
+                }
             }
-            if (!error) {
-                error = refusal(items_[i], plan[i]);
-            }
-            if (error) {
-                ++result.failed;
-                result.errors.push_back(error->description());
-                failures.emplace_back(i, std::move(error->underlying));
-            }
-        }
-
-        refreshItems();
-
-        // The refresh keeps the list's order, so positions name the refreshed items.
-        for (auto& [position, reason] : failures) {
-            result.failedItems.push_back({items_[position].id(), reason});
-        }
-        objectWillChange_.send();
-        for (const FailedItem& failure : result.failedItems) {
-            failureMarks_.emplace(failure.item, failure.reason);
-        }
-        lastResult_ = std::move(result);
-    } catch (...) {
-        // Never leave the model stuck in a run that can no longer finish.
-        objectWillChange_.send();
-        isProcessing_ = false;
-        throw;
-    }
-
-    objectWillChange_.send();
-    isProcessing_ = false;
+            end.result.keptCreation = std::move(summary.keptCreation);
+            handBack([this, end = std::move(end)]() mutable { finishRun(end); });
+        });
 }
 
-void AppModel::refreshItems() {
-    std::vector<FileItem> refreshed;
-    refreshed.reserve(items_.size());
-    for (const FileItem& item : items_) {
-        ReadDates dates = readDates(files_, item.url());
+void AppModel::refreshInPlace(std::vector<Refreshed>& batch) {
+    for (Refreshed& refreshed : batch) {
+        FileItem& item = items_[refreshed.position];
+        ReadDates& dates = refreshed.dates;
         if (item.identity && dates.identity != item.identity) {
             // Another file answers to the path now: the item stays the one listed, and shows as gone.
             dates = ReadDates{};
         }
-        dates.identity = item.identity;
-        refreshed.push_back(itemFromRead(item.path(), dates));
+        summaryRemove(item);
+        item.creationDate = dates.creationDate;
+        item.modificationDate = dates.modificationDate;
+        item.isDirectory = dates.isDirectory;
+        item.volume = dates.volume;
+        summaryAdd(item);
+    }
+    progress_.done += batch.size();
+}
+
+void AppModel::takeRefreshed(std::vector<Refreshed>& batch) {
+    // The same items with the dates they have now: the list keeps its order and its ids.
+    objectWillChange_.send();
+    refreshInPlace(batch);
+}
+
+void AppModel::finishRun(RunEnd& end) {
+    willWriteItems();
+    refreshInPlace(end.batch);
+    objectWillChange_.send();
+    selection_.clear();
+    objectWillChange_.send();
+    for (auto& [position, reason] : end.failures) {
+        const Uuid& id = items_[position].id();
+        end.result.failedItems.push_back({id, reason});
+        failureMarks_.emplace(id, std::move(reason));
+    }
+    lastResult_ = std::move(end.result);
+    objectWillChange_.send();
+    isProcessing_ = false;
+    activity_ = Activity::idle;
+    progress_ = {};
+    isApplying_ = false;
+}
+
+void AppModel::cancel() {
+    work_.requestStop();
+}
+
+void AppModel::refreshItems() {
+    if (isBusy()) {
+        return;
+    }
+    std::vector<Refreshed> batch;
+    batch.reserve(items_.size());
+    for (std::size_t position = 0; position < items_.size(); ++position) {
+        batch.push_back({position, readDates(files_, items_[position].url())});
     }
     willWriteItems();
-    items_ = std::move(refreshed);
+    refreshInPlace(batch);
     objectWillChange_.send();
     selection_.clear();
 }
 
+void AppModel::summaryAdd(const FileItem& item) const {
+    if (summaryValid_) {
+        addToSummary(summary_, item, planDates(item, config_, planInstant_));
+    }
+}
+
+void AppModel::summaryRemove(const FileItem& item) const {
+    if (summaryValid_) {
+        removeFromSummary(summary_, item, planDates(item, config_, planInstant_));
+    }
+}
+
+const PlanSummary& AppModel::planSummary() const {
+    // While adding or applying, the plan keeps its instant; planning a million items again every second
+    // would cost the window more than the work.
+    if (summaryValid_ && isBusy()) {
+        return summary_;
+    }
+    const Date now = clock_();
+    if (!summaryValid_ || now < planInstant_ || now >= planInstant_.addingSeconds(1)) {
+        planInstant_ = now;
+        summary_ = {};
+        for (const FileItem& item : items_) {
+            addToSummary(summary_, item, planDates(item, config_, now));
+        }
+        summaryValid_ = true;
+    }
+    return summary_;
+}
+
+Date AppModel::planInstant() const {
+    if (!summaryValid_) {
+        planSummary();
+    }
+    return planInstant_;
+}
+
 std::vector<PlannedChange> AppModel::plannedChanges() const {
-    return vellumark::plannedChanges(items_, config_, clock_);
-}
-
-std::size_t AppModel::changeCount() const {
-    return vellumark::changeCount(items_, config_, clock_);
-}
-
-PlanSummary AppModel::planSummary() const {
-    return summarizePlan(items_, config_, clock_);
+    const Date now = planInstant();
+    return vellumark::plannedChanges(items_, config_, [now] { return now; });
 }
 
 }  // namespace vellumark

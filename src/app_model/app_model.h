@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app_model/background_work.h"
 #include "app_model/change_publisher.h"
 #include "app_model/file_access.h"
 #include "app_model/open_panel.h"
@@ -21,14 +22,31 @@
 
 namespace vellumark {
 
+class ListedPaths;
+
 using Selection = std::unordered_set<Uuid>;
 
+// What the model is doing in the background.
+enum class Activity { idle, adding, applying };
+
+// How far the background work has come: items added so far while adding (`total` 0, not known), items
+// handled of `total` while applying.
+struct Progress {
+    std::size_t done = 0;
+    std::size_t total = 0;
+};
+
 // The one observable object holding the application's state. Every write of a published property
-// (items, selection, config, isProcessing, lastResult) sends objectWillChange once, before the value is
-// stored, even when the new value equals the old one.
+// (items, selection, config, isProcessing, lastResult, activity with its progress) sends objectWillChange
+// once, before the value is stored, even when the new value equals the old one.
+//
+// Given a HandBack, adding and applying read and write the disk on a worker thread, and the state changes
+// only on the owner's thread, from the batches of values the worker hands back. While either runs, the list
+// and the settings are locked: the calls that would change them do nothing (addURLs says so). Without a
+// HandBack both run to the end within the call.
 class AppModel {
 public:
-    AppModel(FileAccess& files, OpenPanel& addPanel, Clock clock = systemClock());
+    AppModel(FileAccess& files, OpenPanel& addPanel, Clock clock = systemClock(), HandBack handBack = {});
     AppModel(const AppModel&) = delete;
     AppModel& operator=(const AppModel&) = delete;
 
@@ -40,36 +58,56 @@ public:
     const Selection& selection() const { return selection_; }
     const ActionConfig& config() const { return config_; }
     bool isProcessing() const { return isProcessing_; }
+    Activity activity() const { return activity_; }
+    bool isBusy() const { return activity_ != Activity::idle; }
+    const Progress& progress() const { return progress_; }
     const std::optional<ProcessResult>& lastResult() const { return lastResult_; }
     // The items the last run could not change as planned, with the reason, by item id. Cleared when the
     // list or the settings are written again.
     const std::unordered_map<Uuid, std::string>& failureMarks() const { return failureMarks_; }
 
     void setSelection(Selection selection);
+    // One write of `selection` that adds and takes out ids, at a cost proportional to the change.
+    void changeSelection(std::span<const Uuid> added, std::span<const Uuid> removed);
     // Either write of `config` brings shift amounts outside the steppers' ranges to the nearer end
     // (clampShiftAmounts), so the configuration always holds what the panel can show.
     void setConfig(ActionConfig config);
     // One write of `config` that changes it in place: notifies, then calls edit(config).
     template <typename Edit>
     void editConfig(Edit&& edit) {
+        if (isBusy()) {
+            return;
+        }
         objectWillChange_.send();
+        summaryValid_ = false;
         failureMarks_.clear();
         edit(config_);
         clampShiftAmounts(config_);
     }
     void setLastResult(std::optional<ProcessResult> result);
 
-    void addURLs(std::span<const std::filesystem::path> urls);
+    // Returns false, adding nothing, while adding or applying runs.
+    bool addURLs(std::span<const std::filesystem::path> urls);
     void showAddPanel();
     void removeSelected();
     void removeAll();
     void setLiftSource(const std::filesystem::path& url);
     void applyChanges();
+    // Stops adding or applying after the item at hand; what was done so far stays.
+    void cancel();
+    // Waits until the background work has handed back its last batch; that batch runs later, on the
+    // owner's thread.
+    void waitForWork() { work_.wait(); }
     void refreshItems();
 
+    // "Now" for planning, the same for every caller until a second has passed (or until planSummary()
+    // renews it): a table and the count drawn together agree. While a run is on, the run's own instant.
+    Date planInstant() const;
     std::vector<PlannedChange> plannedChanges() const;
-    std::size_t changeCount() const;
-    PlanSummary planSummary() const;
+    std::size_t changeCount() const { return planSummary().changing; }
+    // Kept up to date as items come, go and are refreshed; planned afresh only when the settings change
+    // or a second has passed.
+    const PlanSummary& planSummary() const;
 
     FileAccess& fileAccess() const { return files_; }
     const Clock& clock() const { return clock_; }
@@ -81,17 +119,37 @@ private:
     ChangePublisher objectWillChange_;
 
     void willWriteItems();
+    void appendBatch(ListedPaths& listed, std::vector<FileItem>& batch);
+    struct Refreshed;
+    struct RunEnd;
+    void refreshInPlace(std::vector<Refreshed>& batch);
+    void takeRefreshed(std::vector<Refreshed>& batch);
+    void finishRun(RunEnd& end);
+    void setActivity(Activity activity, Progress progress);
+    void summaryAdd(const FileItem& item) const;
+    void summaryRemove(const FileItem& item) const;
 
     std::vector<FileItem> items_;
     std::uint64_t itemsRevision_ = 0;
     Selection selection_;
     ActionConfig config_;
     bool isProcessing_ = false;
+    Activity activity_ = Activity::idle;
+    Progress progress_;
     std::optional<ProcessResult> lastResult_;
     std::unordered_map<Uuid, std::string> failureMarks_;
     // Guards against a nested run. Set before isProcessing's first notification (which an observer might
     // answer by applying again) and cleared after its last, so it covers every moment isProcessing is true.
     bool isApplying_ = false;
+
+    // The plan's instant and what the plan amounts to at it.
+    mutable Date planInstant_ = Date::fromParts(0);
+    mutable bool instantFixed_ = false;
+    mutable PlanSummary summary_;
+    mutable bool summaryValid_ = false;
+
+    // Last, so that the worker stops before anything it reads goes.
+    BackgroundWork work_;
 };
 
 }  // namespace vellumark

@@ -10,7 +10,9 @@ std::optional<FileDateError> writeChange(FileAccess& files, const PlannedChange&
     return writeChange(files, change.item, change.dates());
 }
 
-std::optional<FileDateError> writeChange(FileAccess& files, const FileItem& item, const PlannedDates& dates) {
+namespace {
+
+DateAttributes datesToWrite(const PlannedDates& dates) {
     DateAttributes attributes;
     if (dates.creationFate == DateFate::changes) {
         attributes.creationDate = dates.newCreation;
@@ -18,6 +20,13 @@ std::optional<FileDateError> writeChange(FileAccess& files, const FileItem& item
     if (dates.modificationFate == DateFate::changes) {
         attributes.modificationDate = dates.newModification;
     }
+    return attributes;
+}
+
+}  // namespace
+
+std::optional<FileDateError> writeChange(FileAccess& files, const FileItem& item, const PlannedDates& dates) {
+    const DateAttributes attributes = datesToWrite(dates);
     if (!attributes.creationDate && !attributes.modificationDate) {
         return std::nullopt;
     }
@@ -25,6 +34,15 @@ std::optional<FileDateError> writeChange(FileAccess& files, const FileItem& item
         return FileDateError{item.url(), std::move(*failure)};
     }
     return std::nullopt;
+}
+
+WrittenChange writeAndRead(FileAccess& files, const FileItem& item, const PlannedDates& dates) {
+    WrittenItem written = files.writeAndInspect(item.url(), item.identity, datesToWrite(dates));
+    WrittenChange change{std::nullopt, std::move(written.after)};
+    if (written.failure) {
+        change.error = FileDateError{item.url(), std::move(*written.failure)};
+    }
+    return change;
 }
 
 std::optional<FileDateError> refusal(const FileItem& item, const PlannedDates& dates) {

@@ -17,6 +17,15 @@ std::optional<FileDateError> writeChange(FileAccess& files, const PlannedChange&
 // The same for an item and its planned dates, without copying the item.
 std::optional<FileDateError> writeChange(FileAccess& files, const FileItem& item, const PlannedDates& dates);
 
+// What writing one item's planned dates gave: the error, if any, and the item as read afterwards.
+struct WrittenChange {
+    std::optional<FileDateError> error;
+    ItemInfo after;
+};
+
+// writeChange, and the item read back in the same look (FileAccess::writeAndInspect).
+WrittenChange writeAndRead(FileAccess& files, const FileItem& item, const PlannedDates& dates);
+
 // Why a date of the plan cannot be stored, as the error the run reports for it; such a date is never
 // sent to the disk. nullopt when every date of the plan can be stored.
 std::optional<FileDateError> refusal(const FileItem& item, const PlannedDates& dates);

@@ -32,6 +32,12 @@ struct ItemInfo {
         identity;  // of the item itself (a final link not followed); nullopt when not known
 };
 
+// What writing an item's dates left on the disk: the failure, if any, and the item as read afterwards.
+struct WrittenItem {
+    std::optional<std::string> failure;
+    ItemInfo after;
+};
+
 inline constexpr const char* kReplacedText = "the item was replaced since it was added";
 
 // The narrow door to the file system. Paths are raw bytes from end to end.
@@ -72,6 +78,17 @@ public:
     virtual std::optional<std::string> setAttributes(const std::filesystem::path& path,
                                                      const std::optional<ItemIdentity>& listed,
                                                      const DateAttributes& dates) = 0;
+
+    // setAttributes, then the item as inspect() would give it. Implementations override it so that the
+    // read that verifies the write is the one returned: a written item is read once. Safe to call from a
+    // thread other than the one that listed the item, as every member here is.
+    virtual WrittenItem writeAndInspect(const std::filesystem::path& path,
+                                        const std::optional<ItemIdentity>& listed,
+                                        const DateAttributes& dates) {
+        WrittenItem written{setAttributes(path, listed, dates), {}};
+        written.after = inspect(path);
+        return written;
+    }
 };
 
 }  // namespace vellumark

@@ -21,6 +21,17 @@ void forEachExpandedURL(const FileAccess& files, std::span<const std::filesystem
     }
 }
 
+FileItem readItem(const FileAccess& files, const std::filesystem::path& url) {
+    std::string path = standardizedPathBytes(url.native());
+    // Read at the standardized path: which file it names decides whether it is listed already.
+    const ReadDates dates =
+        path == url.native() ? readDates(files, url) : readDates(files, std::filesystem::path(path));
+    return itemFromRead(std::move(path), dates);
+}
+
+// Thrown from a walk's visitor to leave the walk; it never leaves readItems.
+struct WalkStopped {};
+
 // `listedCount` and `itemAt` describe the list the new items join; `append` adds one to its end.
 template <typename ListedCount, typename Append>
 void collectInto(const FileAccess& files, const ListedPaths::ItemAt& itemAt, ListedCount listedCount,
@@ -29,11 +40,7 @@ void collectInto(const FileAccess& files, const ListedPaths::ItemAt& itemAt, Lis
     std::size_t expectedCount = listedCount();
     listed.assign(expectedCount);
     forEachExpandedURL(files, urls, includeSubfolderContents, [&](const std::filesystem::path& url) {
-        std::string path = standardizedPathBytes(url.native());
-        // Read before comparing: which file the path names decides whether it is listed already.
-        const ReadDates dates =
-            path == url.native() ? readDates(files, url) : readDates(files, std::filesystem::path(path));
-        FileItem item = itemFromRead(std::move(path), dates);
+        FileItem item = readItem(files, url);
         if (!listed.insert(item, expectedCount)) {
             return;
         }
@@ -157,6 +164,20 @@ void collectItemsInto(const FileAccess& files, const std::vector<FileItem>& list
     const auto itemAt = [&listed](std::size_t position) -> const FileItem& { return listed[position]; };
     const auto count = [&listed] { return listed.size(); };
     collectInto(files, itemAt, count, urls, includeSubfolderContents, append);
+}
+
+void readItems(const FileAccess& files, std::span<const std::filesystem::path> urls,
+               bool includeSubfolderContents, std::stop_token stop,
+               const std::function<void(FileItem&&)>& take) {
+    try {
+        forEachExpandedURL(files, urls, includeSubfolderContents, [&](const std::filesystem::path& url) {
+            if (stop.stop_requested()) {
+                throw WalkStopped{};
+            }
+            take(readItem(files, url));
+        });
+    } catch (const WalkStopped&) {
+    }
 }
 
 std::optional<std::vector<std::filesystem::path>> runAddPanel(OpenPanel& panel) {

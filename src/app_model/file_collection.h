@@ -8,6 +8,7 @@
 #include <functional>
 #include <optional>
 #include <span>
+#include <stop_token>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -52,6 +53,13 @@ std::vector<FileItem> collectItems(const FileAccess& files, std::span<const File
 void collectItemsInto(const FileAccess& files, const std::vector<FileItem>& listed,
                       std::span<const std::filesystem::path> urls, bool includeSubfolderContents,
                       const std::function<void(FileItem&&)>& append);
+
+// The first half of collectItems, for a worker thread: each expanded URL read into a new item at its
+// standardized path, handed to `take` in order. Nothing is compared with the list. Ends early, walking no
+// further, once `stop` is requested.
+void readItems(const FileAccess& files, std::span<const std::filesystem::path> urls,
+               bool includeSubfolderContents, std::stop_token stop,
+               const std::function<void(FileItem&&)>& take);
 
 inline constexpr const char* kAddPanelMessage = "Choose files or folders whose dates you want to change.";
 

@@ -26,6 +26,8 @@ struct ProcessResult {
     Uuid id = Uuid::random();
     std::int64_t succeeded = 0;
     std::int64_t failed = 0;
+    // Items with something to write that a cancelled run did not reach.
+    std::int64_t notAttempted = 0;
     std::vector<std::string> errors;
     std::vector<FailedItem> failedItems;
     // Creation dates that the items' volumes kept as they were, as the confirmation said.

@@ -137,43 +137,31 @@ bool isWithinEveryRange(Date date) {
 }
 
 // A modification date alone, within every file system's range, is written without first reading the dates
-// it replaces: only reading it back tells whether the file system kept it. In a folder where such a date
-// was just seen kept on a volume that keeps whatever it accepts, utimensat succeeding is enough.
-std::optional<std::string> writeModificationFirst(const ItemRef& at, const struct statx& item,
-                                                  const Volume& volume, VolumeTable& volumes,
-                                                  std::string_view folder, Date date) {
-    if (isMountPoint(item)) {
-        volumes.noteMountPoint(folder);
-    }
-    const bool keeps = volumes.keepsWhatItAccepts(folder);
+// it replaces: only reading it back tells whether the file system kept it.
+WriteResult writeModificationFirst(const ItemRef& at, const struct statx& item, const Volume& volume,
+                                   Date date) {
     if (!writeModification(at, date)) {
-        return failureText(errno, &item);
-    }
-    if (keeps) {
-        return std::nullopt;
+        return {failureText(errno, &item), item};
     }
     struct statx after {};
     if (!readAgain(at, after)) {
-        return readBackFailureText(errno);
+        return {readBackFailureText(errno), std::nullopt};
     }
     DateAttributes kept = datesOf(at, after, volume);
     if (keptWithin(kept.modificationDate, date, volume.readBackLeeway())) {
-        if (volume.keepsWhatItAccepts && isKnownNotMountPoint(after)) {
-            volumes.noteKept(folder);
-        }
-        return std::nullopt;
+        return {std::nullopt, after};
     }
     if (!volume.keepsWhatItAccepts && volume.creation == CreationStore::none) {
         // A driver that ignored the change for want of an access date is given one.
         if (!writeModification(at, date, &after)) {
-            return failureText(errno, &after);
+            return {failureText(errno, &after), after};
         }
         if (!readAgain(at, after)) {
-            return readBackFailureText(errno);
+            return {readBackFailureText(errno), std::nullopt};
         }
         kept = datesOf(at, after, volume);
         if (keptWithin(kept.modificationDate, date, volume.readBackLeeway())) {
-            return std::nullopt;
+            return {std::nullopt, after};
         }
     }
     // ntfs-3g ignores utimensat on an item whose times were set through its attributes while it still
@@ -182,18 +170,27 @@ std::optional<std::string> writeModificationFirst(const ItemRef& at, const struc
         if (const std::optional<NtfsTimes> current = readNtfsTimes(at)) {
             if (std::optional<std::string> failure =
                     storeDates(at, volume, after, {std::nullopt, date}, std::nullopt, &*current)) {
-                return failure;
+                return {std::move(failure), after};
             }
             if (!readAgain(at, after)) {
-                return readBackFailureText(errno);
+                return {readBackFailureText(errno), std::nullopt};
             }
             kept = datesOf(at, after, volume);
             if (keptWithin(kept.modificationDate, date, volume.readBackLeeway())) {
-                return std::nullopt;
+                return {std::nullopt, after};
             }
         }
     }
-    return keptText("modification", kept.modificationDate, date);
+    return {keptText("modification", kept.modificationDate, date), after};
+}
+
+// The item as it is now, read through `at`; nothing when it cannot be read.
+std::optional<struct statx> readNow(const ItemRef& at) {
+    struct statx item {};
+    if (!readAgain(at, item)) {
+        return std::nullopt;
+    }
+    return item;
 }
 
 }  // namespace
@@ -231,29 +228,28 @@ DateAttributes datesOf(const ItemRef& at, const struct statx& item, const Volume
     return dates;
 }
 
-std::optional<std::string> writeDates(const ItemRef& at, const struct statx& item, const Volume& volume,
-                                      VolumeTable& volumes, std::string_view folder,
-                                      const DateAttributes& dates) {
+WriteResult writeDates(const ItemRef& at, const struct statx& item, const Volume& volume,
+                       const DateAttributes& dates) {
     const std::optional<Date>& creation = dates.creationDate;
     const std::optional<Date>& modification = dates.modificationDate;
     if (!creation && !modification) {
-        return std::nullopt;
+        return {std::nullopt, item};
     }
     if (!creation && isWithinEveryRange(*modification)) {
-        return writeModificationFirst(at, item, volume, volumes, folder, *modification);
+        return writeModificationFirst(at, item, volume, *modification);
     }
 
     // Every date is checked before anything is touched, so that a refusal leaves the item as it was.
     if (creation) {
         if (volume.creation == CreationStore::none) {
-            return keptCreationText(*volume.capabilities);
+            return {keptCreationText(*volume.capabilities), item};
         }
         if (!volume.capabilities->canStore(*creation)) {
-            return notStorableText(*volume.capabilities, *creation);
+            return {notStorableText(*volume.capabilities, *creation), item};
         }
     }
     if (modification && !volume.capabilities->canStore(*modification)) {
-        return notStorableText(*volume.capabilities, *modification);
+        return {notStorableText(*volume.capabilities, *modification), item};
     }
     const DateAttributes before = datesOf(at, item, volume);
     std::optional<NtfsTimes> ntfsTimes;
@@ -263,14 +259,15 @@ std::optional<std::string> writeDates(const ItemRef& at, const struct statx& ite
     const NtfsTimes* current = ntfsTimes ? &*ntfsTimes : nullptr;
     if (std::optional<std::string> failure =
             storeDates(at, volume, item, dates, before.creationDate, current)) {
-        return failure;
+        // A creation date may have been written, and perhaps put back, before the modification date failed.
+        return {std::move(failure), readNow(at)};
     }
 
     // Some file systems accept a date and keep another (FAT clamps its range, some FUSE drivers ignore
     // the call): only what reads back counts as written.
     struct statx after {};
     if (!readAgain(at, after)) {
-        return readBackFailureText(errno);
+        return {readBackFailureText(errno), std::nullopt};
     }
     const DateAttributes kept = datesOf(at, after, volume);
     std::string mismatch;
@@ -282,16 +279,19 @@ std::optional<std::string> writeDates(const ItemRef& at, const struct statx& ite
                     keptText("modification", kept.modificationDate, *modification);
     }
     if (mismatch.empty()) {
-        return std::nullopt;
+        return {std::nullopt, after};
     }
     // Putting back needs every date that was written to have been readable before.
     const DateAttributes previous{creation ? before.creationDate : std::nullopt,
                                   modification ? before.modificationDate : std::nullopt};
-    const bool restored = previous.creationDate.has_value() == creation.has_value() &&
-                          previous.modificationDate.has_value() == modification.has_value() &&
-                          !storeDates(at, volume, item, previous, std::nullopt, current);
-    return mismatch +
-           (restored ? "; the previous dates were put back" : "; the previous dates could not be put back");
+    if (previous.creationDate.has_value() != creation.has_value() ||
+        previous.modificationDate.has_value() != modification.has_value()) {
+        return {mismatch + "; the previous dates could not be put back", after};
+    }
+    const bool restored = !storeDates(at, volume, item, previous, std::nullopt, current);
+    return {mismatch + (restored ? "; the previous dates were put back"
+                                 : "; the previous dates could not be put back"),
+            readNow(at)};
 }
 
 }  // namespace vellumark

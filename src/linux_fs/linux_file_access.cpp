@@ -9,7 +9,6 @@
 
 #include <cerrno>
 #include <fcntl.h>
-#include <string_view>
 #include <sys/stat.h>
 
 namespace vellumark {
@@ -17,13 +16,6 @@ namespace vellumark {
 namespace {
 
 constexpr int kOwnItem = AT_SYMLINK_NOFOLLOW | AT_STATX_SYNC_AS_STAT;
-
-// The folder part of a path, without the separator: "" for a bare name.
-std::string_view folderOf(const std::filesystem::path& path) {
-    const std::string_view text(path.native());
-    const std::size_t separator = text.rfind('/');
-    return separator == std::string_view::npos ? std::string_view() : text.substr(0, separator);
-}
 
 ItemIdentity identityOf(const struct statx& item, const Volume& volume) {
     ItemIdentity identity;
@@ -37,14 +29,8 @@ ItemIdentity identityOf(const struct statx& item, const Volume& volume) {
     return identity;
 }
 
-}  // namespace
-
-LinuxFileAccess::LinuxFileAccess() : volumes_(std::make_unique<VolumeTable>()) {}
-
-LinuxFileAccess::~LinuxFileAccess() = default;
-
-Existence LinuxFileAccess::fileExists(const std::filesystem::path& path) const {
-    const ItemLocation at(path);
+// Whether something exists at `at` and whether it is a folder, following symbolic links.
+Existence existenceAt(const ItemLocation& at) {
     struct statx target {};
     if (!at.isValid() || ::statx(at.folder(), at.name(), AT_STATX_SYNC_AS_STAT, STATX_TYPE, &target) != 0) {
         return {};
@@ -52,14 +38,36 @@ Existence LinuxFileAccess::fileExists(const std::filesystem::path& path) const {
     return {true, S_ISDIR(target.stx_mode)};
 }
 
+// The item as inspect gives it, from its own statx answer `item`, read through `at`. Only a symbolic link
+// needs a second look, `linkTarget()`, at what it points to; a dangling one exists as nothing but itself.
+template <typename LinkTarget>
+ItemInfo infoOf(const ItemRef& at, const struct statx& item, const Volume& volume, LinkTarget&& linkTarget) {
+    ItemInfo info;
+    info.identity = identityOf(item, volume);
+    info.existence = S_ISLNK(item.stx_mode) ? linkTarget() : Existence{true, S_ISDIR(item.stx_mode)};
+    if (!info.existence.exists) {
+        return info;
+    }
+    info.dates = datesOf(at, item, volume);
+    info.volume = volume.capabilities;
+    return info;
+}
+
+}  // namespace
+
+LinuxFileAccess::LinuxFileAccess() : volumes_(std::make_unique<VolumeTable>()) {}
+
+LinuxFileAccess::~LinuxFileAccess() = default;
+
+Existence LinuxFileAccess::fileExists(const std::filesystem::path& path) const {
+    return existenceAt(ItemLocation(path));
+}
+
 std::optional<DateAttributes> LinuxFileAccess::attributes(const std::filesystem::path& path) const {
     const ItemLocation at(path);
     struct statx item {};
     if (!at.isValid() || ::statx(at.folder(), at.name(), kOwnItem, kItemMask, &item) != 0) {
         return std::nullopt;
-    }
-    if (isMountPoint(item)) {
-        volumes_->noteMountPoint(folderOf(path));
     }
     return datesOf(at.ref(), item, volumes_->of(at.ref(), item));
 }
@@ -70,26 +78,7 @@ ItemInfo LinuxFileAccess::inspect(const std::filesystem::path& path) const {
     if (!at.isValid() || ::statx(at.folder(), at.name(), kOwnItem, kItemMask, &item) != 0) {
         return {};
     }
-    if (isMountPoint(item)) {
-        volumes_->noteMountPoint(folderOf(path));
-    }
-    const Volume volume = volumes_->of(at.ref(), item);
-    ItemInfo info;
-    info.identity = identityOf(item, volume);
-    if (S_ISLNK(item.stx_mode)) {
-        // Only a symbolic link needs a second look, at what it points to; a dangling one exists as
-        // nothing but itself.
-        struct statx target {};
-        if (::statx(at.folder(), at.name(), AT_STATX_SYNC_AS_STAT, STATX_TYPE, &target) != 0) {
-            return info;
-        }
-        info.existence = {true, S_ISDIR(target.stx_mode)};
-    } else {
-        info.existence = {true, S_ISDIR(item.stx_mode)};
-    }
-    info.dates = datesOf(at.ref(), item, volume);
-    info.volume = volume.capabilities;
-    return info;
+    return infoOf(at.ref(), item, volumes_->of(at.ref(), item), [&] { return existenceAt(at); });
 }
 
 bool LinuxFileAccess::enumerateDescendants(
@@ -98,29 +87,60 @@ bool LinuxFileAccess::enumerateDescendants(
     return walkDescendants(folder, visit);
 }
 
-// The item is opened first and everything after goes through its descriptor. With the identity it was
-// listed with, folders on the path may be links, as they may have been when it was listed: if any was
-// replaced since, what opens is another file, or nothing. Without one, no link may lie on the path.
 std::optional<std::string> LinuxFileAccess::setAttributes(const std::filesystem::path& path,
                                                           const std::optional<ItemIdentity>& listed,
                                                           const DateAttributes& dates) {
+    return write(path, listed, dates, false).failure;
+}
+
+WrittenItem LinuxFileAccess::writeAndInspect(const std::filesystem::path& path,
+                                             const std::optional<ItemIdentity>& listed,
+                                             const DateAttributes& dates) {
+    return write(path, listed, dates, true);
+}
+
+// The item is opened first and everything after goes through its descriptor. With the identity it was
+// listed with, folders on the path may be links, as they may have been when it was listed: if any was
+// replaced since, what opens is another file, or nothing. Without one, no link may lie on the path.
+// Where nothing of the item could be read, or it could not be read back, it is looked at afresh.
+WrittenItem LinuxFileAccess::write(const std::filesystem::path& path,
+                                   const std::optional<ItemIdentity>& listed, const DateAttributes& dates,
+                                   bool describe) {
+    WrittenItem written;
     if (!dates.creationDate && !dates.modificationDate) {
-        return std::nullopt;
+        if (describe) {
+            written.after = inspect(path);
+        }
+        return written;
     }
     const OpenedItem opened(path, listed ? OpenedItem::Links::inFolders : OpenedItem::Links::none);
-    if (!opened.isOpen()) {
-        return !listed && opened.error() == ELOOP ? kUnvouchedLinkText : failureText(opened.error());
-    }
     const ItemRef at = opened.ref();
     struct statx item {};
-    if (::statx(at.folder, at.name, at.flags | AT_STATX_SYNC_AS_STAT, kItemMask, &item) != 0) {
-        return failureText(errno);
+    if (!opened.isOpen()) {
+        written.failure =
+            !listed && opened.error() == ELOOP ? kUnvouchedLinkText : failureText(opened.error());
+    } else if (::statx(at.folder, at.name, at.flags | AT_STATX_SYNC_AS_STAT, kItemMask, &item) != 0) {
+        written.failure = failureText(errno);
+    } else {
+        const Volume volume = volumes_->of(at, item);
+        std::optional<struct statx> after = item;
+        if (listed && identityOf(item, volume) != *listed) {
+            // Left untouched: `after` is the file now at the path, for the caller to tell apart.
+            written.failure = kReplacedText;
+        } else {
+            WriteResult result = writeDates(at, item, volume, dates);
+            written.failure = std::move(result.failure);
+            after = result.after;
+        }
+        if (describe && after) {
+            written.after = infoOf(at, *after, volume, [&] { return fileExists(path); });
+            return written;
+        }
     }
-    const Volume volume = volumes_->of(at, item);
-    if (listed && identityOf(item, volume) != *listed) {
-        return kReplacedText;
+    if (describe) {
+        written.after = inspect(path);
     }
-    return writeDates(at, item, volume, *volumes_, folderOf(path), dates);
+    return written;
 }
 
 }  // namespace vellumark

@@ -13,8 +13,8 @@ class VolumeTable;
 // mounts where it can also be written. Elsewhere writing a creation date fails with a plain reason.
 //
 // Dates are written through the item's own descriptor, and only to the file that was listed (see
-// setAttributes). What kind of file system each mount is gets learnt once and kept for the life of the
-// instance.
+// setAttributes), and every write is read back. What kind of file system each mount is gets learnt once
+// and kept for the life of the instance. Every member may be called from several threads at once.
 class LinuxFileAccess final : public FileAccess {
 public:
     LinuxFileAccess();
@@ -30,8 +30,16 @@ public:
     std::optional<std::string> setAttributes(const std::filesystem::path& path,
                                              const std::optional<ItemIdentity>& listed,
                                              const DateAttributes& dates) override;
+    // The read that verifies the write is the one returned; only a symbolic link gets a second look, at
+    // what it points to, as in inspect.
+    WrittenItem writeAndInspect(const std::filesystem::path& path, const std::optional<ItemIdentity>& listed,
+                                const DateAttributes& dates) override;
 
 private:
+    // setAttributes, and with `describe` the item afterwards as writeAndInspect gives it.
+    WrittenItem write(const std::filesystem::path& path, const std::optional<ItemIdentity>& listed,
+                      const DateAttributes& dates, bool describe);
+
     std::unique_ptr<VolumeTable> volumes_;
 };
 

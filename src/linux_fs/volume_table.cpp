@@ -365,23 +365,19 @@ Volume detect(const ItemRef& at, const struct statx& item, bool& lasting) {
 
 }  // namespace
 
-bool isMountPoint(const struct statx& item) {
-    return (item.stx_attributes_mask & item.stx_attributes & STATX_ATTR_MOUNT_ROOT) != 0;
-}
-
-bool isKnownNotMountPoint(const struct statx& item) {
-    return (item.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT) != 0 && !isMountPoint(item);
-}
-
 Volume VolumeTable::of(const ItemRef& at, const struct statx& item) {
     const Key key{item.stx_dev_major, item.stx_dev_minor,
                   (item.stx_mask & (STATX_MNT_ID | STATX_MNT_ID_UNIQUE)) != 0 ? item.stx_mnt_id : 0};
-    const auto now = std::chrono::steady_clock::now();
-    if (const auto known = known_.find(key); known != known_.end()) {
-        if (known->second.validUntil > now) {
-            return known->second.volume;
+    constexpr auto kForever = std::chrono::steady_clock::time_point::max();
+    {
+        const std::lock_guard lock(mutex_);
+        if (const auto known = known_.find(key); known != known_.end()) {
+            const auto validUntil = known->second.validUntil;
+            if (validUntil == kForever || validUntil > std::chrono::steady_clock::now()) {
+                return known->second.volume;
+            }
+            known_.erase(known);
         }
-        known_.erase(known);
     }
     bool lasting = true;
     Volume volume = detect(at, item, lasting);
@@ -389,29 +385,13 @@ Volume VolumeTable::of(const ItemRef& at, const struct statx& item) {
         // Before Linux 6.8 mount ids and the device numbers of FUSE and tmpfs are reused: a volume mounted
         // in place of another could take its key, so such an answer is trusted only briefly.
         const bool uniqueKey = (item.stx_mask & STATX_MNT_ID_UNIQUE) != 0;
-        known_.emplace(key, Known{volume, uniqueKey ? std::chrono::steady_clock::time_point::max()
-                                                    : now + std::chrono::seconds(5)});
+        const Known known{volume,
+                          uniqueKey ? kForever : std::chrono::steady_clock::now() + std::chrono::seconds(5)};
+        // Another thread may have learnt the same volume meanwhile: the later answer is as good.
+        const std::lock_guard lock(mutex_);
+        known_.insert_or_assign(key, known);
     }
     return volume;
-}
-
-bool VolumeTable::keepsWhatItAccepts(std::string_view folder) const {
-    return folder == keepingFolder_ && std::chrono::steady_clock::now() < keepingUntil_;
-}
-
-void VolumeTable::noteKept(std::string_view folder) {
-    if (!foldersWithMountPoints_.contains(std::string(folder))) {
-        keepingFolder_ = folder;
-        keepingUntil_ = std::chrono::steady_clock::now() + std::chrono::seconds(2);
-    }
-}
-
-void VolumeTable::noteMountPoint(std::string_view folder) {
-    foldersWithMountPoints_.emplace(folder);
-    if (folder == keepingFolder_) {
-        keepingFolder_.clear();
-        keepingUntil_ = {};
-    }
 }
 
 std::size_t VolumeTable::KeyHash::operator()(const Key& key) const {

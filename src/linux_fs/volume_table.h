@@ -7,11 +7,9 @@
 #include <chrono>
 #include <cstdint>
 #include <fcntl.h>
-#include <string>
-#include <string_view>
+#include <mutex>
 #include <sys/stat.h>
 #include <unordered_map>
-#include <unordered_set>
 
 namespace vellumark {
 
@@ -45,23 +43,13 @@ struct Volume {
     std::int64_t readBackLeeway() const { return std::max(capabilities->granularity, leeway); }
 };
 
-// The kernel's word on whether the item is the root of a mount; it says nothing before Linux 5.8.
-bool isMountPoint(const struct statx& item);
-bool isKnownNotMountPoint(const struct statx& item);
-
-// What kind of file system each mount is, learnt once from an item on it and kept; and which folder was
-// just seen keeping a written date, kept for a moment, to spare reading back the next ones.
+// What kind of file system each mount is, learnt once from an item on it and kept. Safe to call from
+// several threads at once: a lookup holds a lock only to copy what is known, never while learning a volume
+// (which may wait on a slow mount).
 class VolumeTable {
 public:
     // The volume of `item` (as statx read it, the mount id included), learnt from `at` when not known.
     Volume of(const ItemRef& at, const struct statx& item);
-
-    // Folders whose items were just seen keeping what they were given, on a volume that keeps whatever it
-    // accepts: for a short while, a date written there within every range needs no reading back. A folder
-    // where a mount point was seen is never among them, as its items may lie on another volume.
-    bool keepsWhatItAccepts(std::string_view folder) const;
-    void noteKept(std::string_view folder);
-    void noteMountPoint(std::string_view folder);
 
 private:
     struct Key {
@@ -78,10 +66,8 @@ private:
         std::chrono::steady_clock::time_point validUntil;
     };
 
-    std::unordered_map<Key, Known, KeyHash> known_;
-    std::string keepingFolder_;
-    std::chrono::steady_clock::time_point keepingUntil_;
-    std::unordered_set<std::string> foldersWithMountPoints_;
+    std::mutex mutex_;
+    std::unordered_map<Key, Known, KeyHash> known_;  // guarded by mutex_
 };
 
 }  // namespace vellumark

@@ -233,6 +233,20 @@ void addToSummary(PlanSummary& summary, const FileItem& item, const PlannedDates
     summary.keptCreation.push_back({fileSystem, 1});
 }
 
+void removeFromSummary(PlanSummary& summary, const FileItem& item, const PlannedDates& dates) {
+    summary.changing -= changesAnything(item, dates) ? 1 : 0;
+    summary.refused -= refusesAnything(dates) ? 1 : 0;
+    if (dates.creationFate != DateFate::kept) {
+        return;
+    }
+    const auto kept =
+        std::find_if(summary.keptCreation.begin(), summary.keptCreation.end(),
+                     [&item](const KeptCreation& k) { return k.fileSystem == item.volume->fileSystem; });
+    if (kept != summary.keptCreation.end() && --kept->items == 0) {
+        summary.keptCreation.erase(kept);
+    }
+}
+
 PlanSummary summarizePlan(std::span<const FileItem> items, const ActionConfig& config, const Clock& clock) {
     PlanSummary summary;
     for (const FileItem& item : items) {

@@ -78,7 +78,8 @@ struct PlanSummary {
 
 PlanSummary summarizePlan(std::span<const FileItem> items, const ActionConfig& config, const Clock& clock);
 
-// Adds one planned item to a summary.
+// Adds one planned item to a summary, or takes one added before out of it.
 void addToSummary(PlanSummary& summary, const FileItem& item, const PlannedDates& dates);
+void removeFromSummary(PlanSummary& summary, const FileItem& item, const PlannedDates& dates);
 
 }  // namespace vellumark

@@ -71,13 +71,13 @@ TEST_F(AppModelTest, StartsEmptyWithDefaultsAndTheCreationMomentAsSpecificDate) 
     EXPECT_FALSE(model_.lastResult().has_value());
 }
 
-TEST_F(AppModelTest, AddingNotifiesOncePerNewItemBeforeItIsAppended) {
+TEST_F(AppModelTest, AddingNotifiesOncePerBatchBeforeItsItemsAreAppended) {
     list({"a.txt"});
     NotificationLog log(model_);
 
     model_.addURLs(Paths{temp_.file("b.txt"), temp_.path() / "a.txt", temp_.file("c.txt")});
 
-    EXPECT_EQ(log.writtenProperties(), (Names{"items", "items"}));
+    EXPECT_EQ(log.writtenProperties(), (Names{"items"}));
     EXPECT_THAT(names(), ElementsAre("a.txt", "b.txt", "c.txt"));
 }
 

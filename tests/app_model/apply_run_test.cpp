@@ -218,7 +218,7 @@ TEST_F(ApplyChangesTest, AnAbsentNewDateIsNoChange) {
     EXPECT_EQ(model_.items()[0].modificationDate, at(2000));
 }
 
-TEST_F(ApplyChangesTest, EveryRunRenewsAllIdsAndEmptiesTheSelection) {
+TEST_F(ApplyChangesTest, ARunKeepsItsItemsInOrderAndEmptiesTheSelection) {
     list({"/d/a.txt", "/d/b.txt"});
     setModificationTo(at(2000));  // nothing to write
     const Uuid firstId = model_.items()[0].id();
@@ -228,8 +228,8 @@ TEST_F(ApplyChangesTest, EveryRunRenewsAllIdsAndEmptiesTheSelection) {
     model_.applyChanges();
 
     ASSERT_EQ(model_.items().size(), 2u);
-    EXPECT_NE(model_.items()[0].id(), firstId);
-    EXPECT_NE(model_.items()[1].id(), secondId);
+    EXPECT_EQ(model_.items()[0].id(), firstId);
+    EXPECT_EQ(model_.items()[1].id(), secondId);
     EXPECT_EQ(model_.items()[0].path(), "/d/a.txt");
     EXPECT_TRUE(model_.selection().empty());
 }

@@ -11,6 +11,7 @@ namespace vellumark::testing {
 // What an observer can see of the model at one moment.
 struct ModelSnapshot {
     std::vector<Uuid> itemIds;
+    std::uint64_t itemsRevision = 0;
     Selection selection;
     std::optional<std::filesystem::path> liftSourceURL;
     std::optional<Date> liftCreation;
@@ -24,6 +25,7 @@ struct ModelSnapshot {
         for (const FileItem& item : model.items()) {
             snapshot.itemIds.push_back(item.id());
         }
+        snapshot.itemsRevision = model.itemsRevision();
         snapshot.selection = model.selection();
         snapshot.liftSourceURL = model.config().liftSourceURL;
         snapshot.liftCreation = model.config().liftCreation;
@@ -68,7 +70,7 @@ private:
                 names += names.empty() ? name : std::string("+") + name;
             }
         };
-        note(a.itemIds != b.itemIds, "items");
+        note(a.itemIds != b.itemIds || a.itemsRevision != b.itemsRevision, "items");
         note(a.selection != b.selection, "selection");
         note(a.liftSourceURL != b.liftSourceURL, "liftSourceURL");
         note(a.liftCreation != b.liftCreation, "liftCreation");
