@@ -23,15 +23,8 @@ constexpr std::size_t kMostInBatch = 4096;
 class BatchClock {
 public:
     bool due(std::size_t batchSize) {
-        if (batchSize >= kMostInBatch) {
-            return true;
-        }
-        // Reading the clock costs little next to a file system call, but not nothing.
-        if (batchSize % 64 != 0) {
-            return false;
-        }
         const auto now = std::chrono::steady_clock::now();
-        if (now - last_ < kBatchInterval) {
+        if (batchSize < kMostInBatch && now - last_ < kBatchInterval) {
             return false;
         }
         last_ = now;

@@ -13,10 +13,10 @@ BackgroundWork::~BackgroundWork() {
 
 void BackgroundWork::start(Work work) {
     wait();
+    stop_ = std::stop_source();
     if (isSynchronous()) {
-        inlineStop_ = {};
         const HandBack now = [](std::function<void()> function) { function(); };
-        work(inlineStop_.get_token(), now);
+        work(stop_.get_token(), now);
         return;
     }
     // What the work hands back checks, on the owner's thread, that this object still lives.
@@ -28,17 +28,13 @@ void BackgroundWork::start(Work work) {
             }
         });
     };
-    thread_ = std::jthread([work = std::move(work), guarded = std::move(guarded)](std::stop_token stop) {
-        work(std::move(stop), guarded);
+    thread_ = std::thread([work = std::move(work), guarded = std::move(guarded), stop = stop_.get_token()] {
+        work(stop, guarded);
     });
 }
 
 void BackgroundWork::requestStop() {
-    if (isSynchronous()) {
-        inlineStop_.request_stop();
-    } else {
-        thread_.request_stop();
-    }
+    stop_.request_stop();
 }
 
 void BackgroundWork::wait() {

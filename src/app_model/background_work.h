@@ -31,7 +31,7 @@ public:
 
     // Waits for earlier work to return first. Called on the owner's thread.
     void start(Work work);
-    // The work sees its stop token set; it ends at its next look.
+    // The work sees its stop token set; it ends at its next look. Safe from the work's own thread too.
     void requestStop();
     // Waits for the work to return (not for what it handed back to run).
     void wait();
@@ -39,8 +39,9 @@ public:
 private:
     HandBack handBack_;
     std::shared_ptr<int> alive_ = std::make_shared<int>(0);
-    std::stop_source inlineStop_;
-    std::jthread thread_;
+    // Made before the thread that reads it, so that a stop asked for at any moment is seen.
+    std::stop_source stop_;
+    std::thread thread_;
 };
 
 }  // namespace vellumark
