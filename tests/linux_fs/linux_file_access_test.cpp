@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <future>
 #include <limits.h>
 #include <map>
 #include <string>
@@ -360,6 +361,56 @@ TEST(LinuxFileAccess, WritesAndRereadsItemsWhoseNamesAreNotText) {
     EXPECT_EQ(files.setAttributes(path, std::nullopt, {std::nullopt, date}), std::nullopt);
     EXPECT_EQ(modificationOf(path), date);
     EXPECT_EQ(files.inspect(path).dates->modificationDate, date);
+}
+
+// The item read back after writing is returned as inspect gives it; an item replaced since it was listed
+// is left alone, and the file now at its path is returned.
+TEST(LinuxFileAccess, WriteAndInspectReturnsTheItemAsReadBack) {
+    TemporaryFolder root;
+    writeFile(root / "file");
+    LinuxFileAccess files;
+    const ItemInfo listed = files.inspect(root / "file");
+    const Date date = utc(2003, 4, 5, 6, 7, 8, 900);
+    const WrittenItem written = files.writeAndInspect(root / "file", listed.identity, {std::nullopt, date});
+    EXPECT_EQ(written.failure, std::nullopt);
+    EXPECT_TRUE(written.after.existence.exists && !written.after.existence.isDirectory);
+    ASSERT_TRUE(written.after.dates);
+    EXPECT_EQ(written.after.dates->modificationDate, date);
+    EXPECT_EQ(written.after.identity, listed.identity);
+    EXPECT_EQ(written.after.volume, listed.volume);
+    std::filesystem::rename(root / "file", root / "listed");
+    writeFile(root / "file");
+    setModification(root / "file", kMarker1904);
+    const WrittenItem replaced = files.writeAndInspect(root / "file", listed.identity, {std::nullopt, date});
+    EXPECT_EQ(replaced.failure, kReplacedText);
+    EXPECT_EQ(replaced.after.identity, files.inspect(root / "file").identity);
+    EXPECT_EQ(replaced.after.dates->modificationDate, kMarker1904);
+}
+
+// The worker writes while the window's thread looks: each instance starts knowing no volume, so both
+// threads learn it at once.
+TEST(LinuxFileAccess, ServesTwoThreadsAtOnce) {
+    TemporaryFolder root;
+    writeFile(root / "file");
+    const std::vector<std::filesystem::path> paths(64, root / "file");
+    const Date date = utc(2011, 1, 1);
+    for (int round = 0; round < 16; ++round) {
+        LinuxFileAccess files;
+        auto looked = std::async(std::launch::async, [&] {
+            std::size_t known = 0;
+            for (const auto& path : paths) {
+                known += files.inspect(path).volume->fileSystem.empty() ? 0 : 1;
+            }
+            return known;
+        });
+        std::size_t written = 0;
+        for (const auto& path : paths) {
+            const WrittenItem item = files.writeAndInspect(path, std::nullopt, {std::nullopt, date});
+            written += item.after.dates && item.after.dates->modificationDate == date ? 1 : 0;
+        }
+        EXPECT_EQ(looked.get(), paths.size());
+        EXPECT_EQ(written, paths.size());
+    }
 }
 
 // An ext4 volume with 128-byte inodes takes any date and keeps none after 2038: the failure must say

@@ -475,7 +475,7 @@ TEST_F(ContentViewTest, ToolbarHoldsItsItemsInOrder) {
         texts << (item->text().isEmpty() ? QStringLiteral("|") : item->text());
     }
     // The flexible space, the indicator and the count are widgets without text.
-    EXPECT_EQ(texts, (QStringList{"Add", "Remove", "Clear", "|", "|", "|", "Perform Changes"}));
+    EXPECT_EQ(texts, (QStringList{"Add", "Remove", "Clear", "|", "|", "|", "Cancel", "Perform Changes"}));
 
     EXPECT_EQ(action("addAction")->toolTip(), "Add files or folders");
     EXPECT_EQ(action("removeAction")->toolTip(), "Remove selected items");

@@ -2,6 +2,7 @@
 
 #include "linux_fs/linux_file_access.h"
 #include "ui/main_window/content_view.h"
+#include "ui/toolkit/event_loop_hand_back.h"
 #include "ui/toolkit/qt_open_panel.h"
 
 #include <QAction>
@@ -29,16 +30,17 @@ VellumarkApp::VellumarkApp()
       ownedPanel_(std::make_unique<toolkit::QtOpenPanel>()),
       files_(*ownedFiles_),
       openPanel_(*ownedPanel_),
-      clock_(systemClock()) {}
+      clock_(systemClock()),
+      handBack_(toolkit::eventLoopHandBack()) {}
 
-VellumarkApp::VellumarkApp(FileAccess& files, OpenPanel& openPanel, Clock clock)
-    : files_(files), openPanel_(openPanel), clock_(std::move(clock)) {}
+VellumarkApp::VellumarkApp(FileAccess& files, OpenPanel& openPanel, Clock clock, HandBack handBack)
+    : files_(files), openPanel_(openPanel), clock_(std::move(clock)), handBack_(std::move(handBack)) {}
 
 VellumarkApp::~VellumarkApp() = default;
 
 AppModel& VellumarkApp::model() {
     if (!model_) {
-        model_ = std::make_unique<AppModel>(files_, openPanel_, clock_);
+        model_ = std::make_unique<AppModel>(files_, openPanel_, clock_, handBack_);
     }
     return *model_;
 }
@@ -53,7 +55,7 @@ ContentView& VellumarkApp::openWindow() {
     QAction* addFiles = file->addAction(QApplication::translate("VellumarkApp", "Add Files…"));
     addFiles->setObjectName("addFilesAction");
     addFiles->setShortcut(QKeySequence::Open);
-    QObject::connect(addFiles, &QAction::triggered, window.get(), [this] { model().showAddPanel(); });
+    QObject::connect(addFiles, &QAction::triggered, window.get(), &ContentView::addFiles);
 
     file->addSeparator();
     QAction* quit = file->addAction(QApplication::translate("VellumarkApp", "&Quit"));

@@ -26,7 +26,9 @@ public:
     // The real file system and the real open panels.
     VellumarkApp();
     // Tests bring their own file access and open panel.
-    VellumarkApp(FileAccess& files, OpenPanel& openPanel, Clock clock = systemClock());
+    // Without a HandBack, adding and applying run within the call, as tests need.
+    VellumarkApp(FileAccess& files, OpenPanel& openPanel, Clock clock = systemClock(),
+                 HandBack handBack = {});
     ~VellumarkApp();
     VellumarkApp(const VellumarkApp&) = delete;
     VellumarkApp& operator=(const VellumarkApp&) = delete;
@@ -46,6 +48,7 @@ private:
     FileAccess& files_;
     OpenPanel& openPanel_;
     Clock clock_;
+    HandBack handBack_;
     std::unique_ptr<AppModel> model_;
     // Declared after the model so that the windows go first.
     std::vector<std::unique_ptr<ContentView>> windows_;

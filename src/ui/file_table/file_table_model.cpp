@@ -69,7 +69,8 @@ std::optional<DateCell> FileTableModel::dateCell(int row, int column) const {
     if (item == nullptr || (column != creationColumn && column != modificationColumn)) {
         return std::nullopt;
     }
-    const PlannedDates planned = planDates(*item, model_.config(), model_.clock()());
+    // The instant the count was planned with: rows and count drawn together never disagree.
+    const PlannedDates planned = planDates(*item, model_.config(), model_.planInstant());
     return column == creationColumn
                ? DateCell(item->creationDate, planned.newCreation, planned.creationFate, item->volume)
                : DateCell(item->modificationDate, planned.newModification, planned.modificationFate,

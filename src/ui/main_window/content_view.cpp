@@ -13,6 +13,7 @@
 #include "ui/toolkit/text_styles.h"
 
 #include <QAction>
+#include <QCloseEvent>
 #include <QEvent>
 #include <QGridLayout>
 #include <QLabel>
@@ -21,8 +22,12 @@
 #include <QPushButton>
 #include <QSplitter>
 #include <QStackedWidget>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
+
+#include <algorithm>
+#include <climits>
 
 namespace vellumark {
 
@@ -39,16 +44,18 @@ protected:
     }
 };
 
-// Small, and indeterminate because a run reports no progress.
+// Small; indeterminate while adding, where the total is not known.
 QProgressBar* makeProgressIndicator() {
     auto* progress = new QProgressBar;
     progress->setObjectName("progressIndicator");
     progress->setRange(0, 0);
     progress->setTextVisible(false);
-    progress->setFixedSize(48, 10);
+    progress->setFixedSize(96, 10);
     progress->setAccessibleName(ContentView::tr("Processing"));
     return progress;
 }
+
+constexpr int kNoticeMilliseconds = 4000;
 
 }  // namespace
 
@@ -59,7 +66,13 @@ ContentView::ContentView(AppModel& model, OpenPanel& sourcePanel, QWidget* paren
     buildContent(sourcePanel);
     new toolkit::DropDestination(
         *this, [this](bool targeted) { setTargetedForDrop(targeted); },
-        [this](std::vector<std::filesystem::path> urls) { model_.addURLs(urls); });
+        [this](std::vector<std::filesystem::path> urls) { addDropped(std::move(urls)); });
+    noticeTimer_ = new QTimer(this);
+    noticeTimer_->setSingleShot(true);
+    connect(noticeTimer_, &QTimer::timeout, this, [this] {
+        notice_.clear();
+        refresh();
+    });
     observer_ = new toolkit::ModelObserver(
         model_, [this] { refresh(); }, this);
     refresh();
@@ -87,7 +100,7 @@ void ContentView::buildToolbar() {
     };
 
     addAction_ = toolkit::makeCommand(
-        this, tr("Add"), {}, [this] { model_.showAddPanel(); }, toolkit::symbolIcon(u"plus"));
+        this, tr("Add"), {}, [this] { addFiles(); }, toolkit::symbolIcon(u"plus"));
     toolkit::setToolTip(*addAction_, tr("Add files or folders"));
     addButton(addAction_, "addAction");
 
@@ -105,7 +118,8 @@ void ContentView::buildToolbar() {
     space->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
     toolbar->addWidget(space);
 
-    progressAction_ = toolbar->addWidget(makeProgressIndicator());
+    progress_ = makeProgressIndicator();
+    progressAction_ = toolbar->addWidget(progress_);
 
     countLabel_ = new QLabel;
     countLabel_->setObjectName("countLabel");
@@ -113,6 +127,11 @@ void ContentView::buildToolbar() {
     countLabel_->setContentsMargins(6, 0, 6, 0);
     toolkit::makeSecondary(*countLabel_);
     toolbar->addWidget(countLabel_);
+
+    cancelAction_ =
+        toolkit::makeCommand(this, tr("Cancel"), QKeySequence(Qt::Key_Escape), [this] { model_.cancel(); });
+    toolkit::setToolTip(*cancelAction_, tr("Stop after the item at hand"));
+    addButton(cancelAction_, "cancelAction");
 
     performAction_ = toolkit::makeCommand(
         this, tr("Perform Changes"), QKeySequence(Qt::CTRL | Qt::Key_Return),
@@ -139,6 +158,7 @@ void ContentView::buildContent(OpenPanel& sourcePanel) {
     listArea_->setMinimumWidth(kListMinimumWidth);
 
     actionPanel_ = new action_panel::ActionPanelView(model_, sourcePanel);
+    actionPanel_->setObjectName("actionPanel");
     actionPanel_->setFixedWidth(kPanelWidth);
 
     auto* split = new QSplitter(Qt::Horizontal);
@@ -163,15 +183,31 @@ void ContentView::buildContent(OpenPanel& sourcePanel) {
 
 void ContentView::refresh() {
     const auto& items = model_.items();
-    const PlanSummary summary = model_.planSummary();
+    const PlanSummary& summary = model_.planSummary();
     const std::size_t changeCount = summary.changing;
-    const bool processing = model_.isProcessing();
+    // While adding or applying, the list and the settings are locked: a run writes what was confirmed.
+    const bool processing = model_.isBusy();
+    const Progress& progress = model_.progress();
 
     listArea_->setCurrentWidget(items.empty() ? static_cast<QWidget*>(emptyState_) : fileTable_);
-    removeAction_->setEnabled(!model_.selection().empty());
-    clearAction_->setEnabled(!items.empty());
+    addAction_->setEnabled(!processing);
+    removeAction_->setEnabled(!processing && !model_.selection().empty());
+    clearAction_->setEnabled(!processing && !items.empty());
+    actionPanel_->setEnabled(!processing);
     progressAction_->setVisible(processing);
-    countLabel_->setText(countText(changeCount, items.size()));
+    cancelAction_->setVisible(processing);
+    cancelAction_->setEnabled(processing);
+    if (model_.activity() == Activity::applying) {
+        // The bar counts in steps an int can hold, however long the list.
+        const std::size_t step = std::max<std::size_t>(1, progress.total / INT_MAX + 1);
+        progress_->setRange(0, static_cast<int>(progress.total / step));
+        progress_->setValue(static_cast<int>(progress.done / step));
+    } else {
+        progress_->setRange(0, 0);
+    }
+    countLabel_->setText(!notice_.isEmpty() ? notice_
+                         : processing       ? progressText(model_.activity(), progress)
+                                            : countText(changeCount, items.size()));
     performAction_->setEnabled(changeCount > 0 && !processing);
     dropHighlight_->setVisible(isTargetedForDrop_);
 
@@ -188,6 +224,63 @@ void ContentView::refresh() {
         }
     }
     presentResult();
+}
+
+void ContentView::addFiles() {
+    if (model_.isBusy()) {
+        showNotice(addRefusedText(model_.activity()));
+        return;
+    }
+    model_.showAddPanel();
+}
+
+void ContentView::addDropped(std::vector<std::filesystem::path> urls) {
+    if (!model_.addURLs(urls)) {
+        showNotice(addRefusedText(model_.activity()));
+    }
+}
+
+void ContentView::showNotice(const QString& notice) {
+    notice_ = notice;
+    noticeTimer_->start(kNoticeMilliseconds);
+    refresh();
+}
+
+void ContentView::closeEvent(QCloseEvent* event) {
+    if (!model_.isBusy() || closeConfirmed_) {
+        QMainWindow::closeEvent(event);
+        return;
+    }
+    event->ignore();
+    askToStopAndClose();
+}
+
+void ContentView::askToStopAndClose() {
+    if (closeQuestion_) {
+        closeQuestion_->raise();
+        return;
+    }
+    const bool applying = model_.activity() == Activity::applying;
+    QMessageBox* dialog = toolkit::makeConfirmationDialog(
+                              this, {applying ? tr("Stop changing dates?") : tr("Stop adding items?"),
+                                     closeQuestionText(model_.activity(), model_.progress()),
+                                     tr("Stop and Close"), tr("Continue")})
+                              .release();
+    dialog->setObjectName("closeQuestion");
+    connect(dialog, &QMessageBox::finished, this, [this, dialog] {
+        const bool confirmed = toolkit::isConfirmed(*dialog);
+        closeQuestion_ = nullptr;
+        dialog->deleteLater();
+        if (confirmed) {
+            closeConfirmed_ = true;
+            model_.cancel();
+            // Stops after the item at hand; what it hands back still reaches the model.
+            model_.waitForWork();
+            close();
+        }
+    });
+    closeQuestion_ = dialog;
+    dialog->open();
 }
 
 void ContentView::setShowConfirm(bool show) {

@@ -7,11 +7,15 @@
 #include <QMainWindow>
 #include <QPointer>
 
+#include <filesystem>
 #include <optional>
+#include <vector>
 
 class QAction;
 class QLabel;
 class QMessageBox;
+class QProgressBar;
+class QTimer;
 class QSplitter;
 class QStackedWidget;
 
@@ -51,6 +55,13 @@ public:
     // Re-reads the model and the two flags. Runs by itself after every change notification.
     void refresh();
 
+    // The open panel, or, while adding or applying runs, a short word that it must end first.
+    void addFiles();
+
+protected:
+    // While adding or applying runs, asks first; closing then stops the work after the item at hand.
+    void closeEvent(QCloseEvent* event) override;
+
 private:
     void buildToolbar();
     void buildContent(OpenPanel& sourcePanel);
@@ -58,6 +69,9 @@ private:
     void setTargetedForDrop(bool targeted);
     void presentConfirmation(const PlanSummary& summary);
     void presentResult();
+    void addDropped(std::vector<std::filesystem::path> urls);
+    void showNotice(const QString& notice);
+    void askToStopAndClose();
 
     AppModel& model_;
     bool showConfirm_ = false;
@@ -67,7 +81,13 @@ private:
     QAction* removeAction_ = nullptr;
     QAction* clearAction_ = nullptr;
     QAction* progressAction_ = nullptr;
+    QProgressBar* progress_ = nullptr;
+    QAction* cancelAction_ = nullptr;
     QLabel* countLabel_ = nullptr;
+    // Says why something was refused, in place of the count, for a few seconds.
+    QString notice_;
+    QTimer* noticeTimer_ = nullptr;
+    bool closeConfirmed_ = false;
     QAction* performAction_ = nullptr;
     QStackedWidget* listArea_ = nullptr;
     EmptyStateView* emptyState_ = nullptr;
@@ -77,6 +97,7 @@ private:
 
     QPointer<QMessageBox> confirmation_;
     QPointer<QMessageBox> resultAlert_;
+    QPointer<QMessageBox> closeQuestion_;
     std::optional<Uuid> presentedResult_;
 
     toolkit::ModelObserver* observer_ = nullptr;

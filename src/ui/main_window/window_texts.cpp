@@ -4,6 +4,7 @@
 #include "app_model/visible_text.h"
 
 #include <QCoreApplication>
+#include <QLocale>
 #include <QStringList>
 
 #include <algorithm>
@@ -53,6 +54,11 @@ std::string resultSummary(const ProcessResult& result) {
     for (const KeptCreation& kept : result.keptCreation) {
         summary += "\n" + keptCreationLine(kept).toStdString();
     }
+    if (result.notAttempted > 0) {
+        summary += "\n" + std::to_string(result.notAttempted) +
+                   (result.notAttempted == 1 ? " item was" : " items were") +
+                   " not attempted: the run was cancelled.";
+    }
     if (result.failed > 0) {
         summary += "\n" + std::to_string(result.failed) + " failed.";
         const std::vector<ReasonGroup> groups = groupByReason(result);
@@ -77,6 +83,9 @@ QString resultDetails(const ProcessResult& result) {
 }
 
 QString resultTitle(const ProcessResult& result) {
+    if (result.notAttempted != 0) {
+        return tr("Cancelled");
+    }
     return result.failed != 0 ? tr("Completed with errors") : tr("Done");
 }
 
@@ -112,6 +121,31 @@ QString keptCreationLine(const KeptCreation& kept) {
     return (kept.items == 1 ? tr("Creation dates cannot be changed on %1 and stay as they are on %2 item.")
                             : tr("Creation dates cannot be changed on %1 and stay as they are on %2 items."))
         .arg(fileSystem, QString::number(static_cast<qulonglong>(kept.items)));
+}
+
+QString progressText(Activity activity, const Progress& progress) {
+    const QLocale locale;
+    const QString done = locale.toString(static_cast<qulonglong>(progress.done));
+    if (activity == Activity::applying) {
+        return tr("Applying… %1 of %2").arg(done, locale.toString(static_cast<qulonglong>(progress.total)));
+    }
+    return progress.done == 1 ? tr("Adding… 1 item") : tr("Adding… %1 items").arg(done);
+}
+
+QString addRefusedText(Activity activity) {
+    return activity == Activity::applying ? tr("Items can be added when the dates have been changed.")
+                                          : tr("Items can be added when adding has finished.");
+}
+
+QString closeQuestionText(Activity activity, const Progress& progress) {
+    const QLocale locale;
+    if (activity == Activity::applying) {
+        return tr("%1 of %2 items are done. Closing stops after the item at hand; the items not reached keep "
+                  "their dates.")
+            .arg(locale.toString(static_cast<qulonglong>(progress.done)),
+                 locale.toString(static_cast<qulonglong>(progress.total)));
+    }
+    return tr("Closing stops adding. Nothing on the disk changes.");
 }
 
 QString countText(std::size_t changeCount, std::size_t itemCount) {

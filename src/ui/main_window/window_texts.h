@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app_model/app_model.h"
 #include "app_model/process_result.h"
 #include "model/planner.h"
 
@@ -36,5 +37,14 @@ QString keptCreationLine(const KeptCreation& kept);
 
 // "N of M will change", both numbers without digit grouping.
 QString countText(std::size_t changeCount, std::size_t itemCount);
+
+// "Adding… 35,120 items", "Applying… 4,500 of 10,000"
+QString progressText(Activity activity, const Progress& progress);
+
+// Why a drop or Add cannot be taken now.
+QString addRefusedText(Activity activity);
+
+// The question before closing while adding or applying runs.
+QString closeQuestionText(Activity activity, const Progress& progress);
 
 }  // namespace vellumark
