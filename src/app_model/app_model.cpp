@@ -14,25 +14,30 @@ namespace vellumark {
 
 namespace {
 
-// A worker hands back what it has at least this often, and in batches no larger than this, so that the
-// owner's thread never spends long on one batch and the window shows steady progress.
+// A worker hands back what it has this often, in batches no larger than this, so that the owner's thread
+// never spends long on one batch and the window shows steady progress.
 constexpr auto kBatchInterval = std::chrono::milliseconds(15);
 constexpr std::size_t kMostInBatch = 4096;
 
-// Tells the worker when its batch is due.
+// Tells the worker when its batch is due: every 15 ms, at 4096 items, and after any item that took
+// longer than a few milliseconds, so that on a slow volume each item shows as it is done.
 class BatchClock {
 public:
     bool due(std::size_t batchSize) {
         const auto now = std::chrono::steady_clock::now();
-        if (batchSize < kMostInBatch && now - last_ < kBatchInterval) {
+        const bool slowItem = now - lastItem_ > kSlowItem;
+        lastItem_ = now;
+        if (batchSize < kMostInBatch && !slowItem && now - lastBatch_ < kBatchInterval) {
             return false;
         }
-        last_ = now;
+        lastBatch_ = now;
         return true;
     }
 
 private:
-    std::chrono::steady_clock::time_point last_ = std::chrono::steady_clock::now();
+    static constexpr auto kSlowItem = std::chrono::milliseconds(2);
+    std::chrono::steady_clock::time_point lastBatch_ = std::chrono::steady_clock::now();
+    std::chrono::steady_clock::time_point lastItem_ = lastBatch_;
 };
 
 ReadDates readDatesFrom(const ItemInfo& info) {

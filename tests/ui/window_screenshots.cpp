@@ -6,6 +6,7 @@
 #include "support/volumes.h"
 #include "ui/app_shell/vellumark_app.h"
 #include "ui/main_window/content_view.h"
+#include "ui/toolkit/event_loop_hand_back.h"
 
 #include <QApplication>
 #include <QDir>
@@ -19,7 +20,10 @@
 #include <QToolTip>
 #include <QUrl>
 
+#include <atomic>
+#include <future>
 #include <iostream>
+#include <memory>
 
 namespace vellumark::testing {
 namespace {
@@ -54,6 +58,50 @@ void showToolTip(QTableView& table, int row, int column) {
     const QRect cell = table.visualRect(index);
     QToolTip::showText(table.viewport()->mapToGlobal(cell.center()), index.data(Qt::ToolTipRole).toString(),
                        table.viewport(), cell);
+}
+
+// A run held open at its fourth write, with its progress, Cancel and the question before closing.
+int shootRunInProgress(const QString& folder, FakeFileAccess& files,
+                       const std::vector<std::filesystem::path>& urls) {
+    std::promise<void> release;
+    std::atomic<int> writes = 0;
+    std::atomic<bool> held = false;
+    files.duringWrite = [&] {
+        if (writes++ == 3) {
+            held = true;
+            release.get_future().wait();
+        }
+    };
+    ScriptedOpenPanel panel;
+    VellumarkApp app(files, panel, systemClock(), toolkit::eventLoopHandBack());
+    const std::shared_ptr<void> releaseAtEnd(nullptr, [&](void*) { release.set_value(); });
+    ContentView& window = app.openWindow();
+    window.move(40, 30);
+    window.resize(1100, 620);
+    window.show();
+    QApplication::setActiveWindow(&window);
+    AppModel& model = app.model();
+    model.addURLs(urls);
+    while (model.isBusy()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
+    model.editConfig([](ActionConfig& config) {
+        config.kind = DateActionKind::shift;
+        config.shiftHours = 1;
+    });
+    model.applyChanges();
+    while (!held) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
+    settle();
+    shoot(folder, "7-run-in-progress");
+    window.close();
+    shoot(folder, "7a-close-question");
+    if (auto* question = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+        button(*question, "Continue")->click();
+    }
+    model.cancel();
+    return 0;
 }
 
 int run(const QString& folder) {
@@ -162,7 +210,8 @@ int run(const QString& folder) {
     shoot(folder, "6-drop-highlight-empty");
     QDragLeaveEvent leave;
     QApplication::sendEvent(&window, &leave);
-    return 0;
+    window.hide();
+    return shootRunInProgress(folder, files, urls);
 }
 
 }  // namespace
