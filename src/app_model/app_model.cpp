@@ -20,10 +20,17 @@ constexpr auto kBatchInterval = std::chrono::milliseconds(15);
 constexpr std::size_t kMostInBatch = 4096;
 
 // Tells the worker when its batch is due: every 15 ms, at 4096 items, and after any item that took
-// longer than a few milliseconds, so that on a slow volume each item shows as it is done.
+// longer than a few milliseconds, so that on a slow volume each item shows as it is done. Work that runs
+// within the call (`timed` false) has no one to show progress to and batches by size alone, so that it
+// notifies the same way every time.
 class BatchClock {
 public:
+    explicit BatchClock(bool timed) : timed_(timed) {}
+
     bool due(std::size_t batchSize) {
+        if (!timed_) {
+            return batchSize >= kMostInBatch;
+        }
         const auto now = std::chrono::steady_clock::now();
         const bool slowItem = now - lastItem_ > kSlowItem;
         lastItem_ = now;
@@ -36,6 +43,7 @@ public:
 
 private:
     static constexpr auto kSlowItem = std::chrono::milliseconds(2);
+    bool timed_;
     std::chrono::steady_clock::time_point lastBatch_ = std::chrono::steady_clock::now();
     std::chrono::steady_clock::time_point lastItem_ = lastBatch_;
 };
@@ -135,10 +143,10 @@ bool AppModel::addURLs(std::span<const std::filesystem::path> urls) {
     std::vector<std::filesystem::path> roots(urls.begin(), urls.end());
     const bool includeSubfolderContents = config_.includeSubfolderContents;
 
-    work_.start([this, roots = std::move(roots), includeSubfolderContents, listed, announced](
-                    std::stop_token stop, const HandBack& handBack) {
+    work_.start([this, roots = std::move(roots), includeSubfolderContents, listed, announced,
+                 timed = !work_.isSynchronous()](std::stop_token stop, const HandBack& handBack) {
         std::vector<FileItem> batch;
-        BatchClock clock;
+        BatchClock clock(timed);
         try {
             readItems(files_, roots, includeSubfolderContents, stop, [&](FileItem&& item) {
                 batch.push_back(std::move(item));
@@ -241,57 +249,57 @@ void AppModel::applyChanges() {
 
     // The worker reads the item it is at and those after it; this thread refreshes only items before it,
     // from the batches handed back, and nothing else changes the list or the settings during the run.
-    work_.start(
-        [this, config = config_, now, count = items_.size()](std::stop_token stop, const HandBack& handBack) {
-            RunEnd end;
-            PlanSummary summary;
-            BatchClock clock;
-            bool stopped = false;
-            for (std::size_t position = 0; position < count; ++position) {
-                const FileItem& item = items_[position];
-                stopped = stopped || stop.stop_requested();
-                try {
-                    const PlannedDates plan = planDates(item, config, now);
-                    std::optional<FileDateError> error;
-                    ItemInfo after;
-                    if (!changesAnything(item, plan)) {
-                        after = files_.inspect(item.url());
-                    } else if (stopped) {
-                        ++end.result.notAttempted;
-                        after = files_.inspect(item.url());
-                    } else {
-                        WrittenChange written = writeAndRead(files_, item, plan);
-                        error = std::move(written.error);
-                        after = std::move(written.after);
-                        end.result.succeeded += error ? 0 : 1;
-                    }
-                    if (!error && !stopped) {
-                        error = refusal(item, plan);
-                    }
-                    if (!stopped) {
-                        addToSummary(summary, item, plan);
-                    }
-                    if (error) {
-                        ++end.result.failed;
-                        end.result.errors.push_back(error->description());
-                        end.failures.emplace_back(position, std::move(error->underlying));
-                    }
-                    end.batch.push_back({position, readDatesFrom(after)});
-                } catch (const std::exception& failure) {
-                    // The item keeps what the list showed of it.
+    work_.start([this, config = config_, now, count = items_.size(), timed = !work_.isSynchronous()](
+                    std::stop_token stop, const HandBack& handBack) {
+        RunEnd end;
+        PlanSummary summary;
+        BatchClock clock(timed);
+        bool stopped = false;
+        for (std::size_t position = 0; position < count; ++position) {
+            const FileItem& item = items_[position];
+            stopped = stopped || stop.stop_requested();
+            try {
+                const PlannedDates plan = planDates(item, config, now);
+                std::optional<FileDateError> error;
+                ItemInfo after;
+                if (!changesAnything(item, plan)) {
+                    after = files_.inspect(item.url());
+                } else if (stopped) {
+                    ++end.result.notAttempted;
+                    after = files_.inspect(item.url());
+                } else {
+                    WrittenChange written = writeAndRead(files_, item, plan);
+                    error = std::move(written.error);
+                    after = std::move(written.after);
+                    end.result.succeeded += error ? 0 : 1;
+                }
+                if (!error && !stopped) {
+                    error = refusal(item, plan);
+                }
+                if (!stopped) {
+                    addToSummary(summary, item, plan);
+                }
+                if (error) {
                     ++end.result.failed;
-                    const FileDateError error{item.url(), failure.what()};
-                    end.result.errors.push_back(error.description());
-                    end.failures.emplace_back(position, error.underlying);
+                    end.result.errors.push_back(error->description());
+                    end.failures.emplace_back(position, std::move(error->underlying));
                 }
-                if (clock.due(end.batch.size())) {
-                    handBack([this, batch = std::move(end.batch)]() mutable { takeRefreshed(batch); });
-                    end.batch = {};
-                }
+                end.batch.push_back({position, readDatesFrom(after)});
+            } catch (const std::exception& failure) {
+                // The item keeps what the list showed of it.
+                ++end.result.failed;
+                const FileDateError error{item.url(), failure.what()};
+                end.result.errors.push_back(error.description());
+                end.failures.emplace_back(position, error.underlying);
             }
-            end.result.keptCreation = std::move(summary.keptCreation);
-            handBack([this, end = std::move(end)]() mutable { finishRun(end); });
-        });
+            if (clock.due(end.batch.size())) {
+                handBack([this, batch = std::move(end.batch)]() mutable { takeRefreshed(batch); });
+                end.batch = {};
+            }
+        }
+        end.result.keptCreation = std::move(summary.keptCreation);
+        handBack([this, end = std::move(end)]() mutable { finishRun(end); });
+    });
 }
 
 void AppModel::refreshInPlace(std::vector<Refreshed>& batch) {

@@ -32,29 +32,6 @@ FileItem readItem(const FileAccess& files, const std::filesystem::path& url) {
 // Thrown from a walk's visitor to leave the walk; it never leaves readItems.
 struct WalkStopped {};
 
-// `listedCount` and `itemAt` describe the list the new items join; `append` adds one to its end.
-template <typename ListedCount, typename Append>
-void collectInto(const FileAccess& files, const ListedPaths::ItemAt& itemAt, ListedCount listedCount,
-                 std::span<const std::filesystem::path> urls, bool includeSubfolderContents, Append append) {
-    ListedPaths listed(itemAt);
-    std::size_t expectedCount = listedCount();
-    listed.assign(expectedCount);
-    forEachExpandedURL(files, urls, includeSubfolderContents, [&](const std::filesystem::path& url) {
-        FileItem item = readItem(files, url);
-        if (!listed.insert(item, expectedCount)) {
-            return;
-        }
-        append(std::move(item));
-        ++expectedCount;
-        if (listedCount() != expectedCount) {
-            // Someone else changed the list meanwhile (from a change notification): the recorded positions
-            // no longer hold, so start again from the list as it is.
-            expectedCount = listedCount();
-            listed.assign(expectedCount);
-        }
-    });
-}
-
 }  // namespace
 
 ReadDates readDates(const FileAccess& files, const std::filesystem::path& url) {
@@ -148,22 +125,18 @@ std::vector<FileItem> collectItems(const FileAccess& files, std::span<const File
                                    std::span<const std::filesystem::path> urls,
                                    bool includeSubfolderContents) {
     std::vector<FileItem> collected;
-    const auto itemAt = [&](std::size_t position) -> const FileItem& {
+    ListedPaths listed([&](std::size_t position) -> const FileItem& {
         return position < currentItems.size() ? currentItems[position]
                                               : collected[position - currentItems.size()];
-    };
-    const auto count = [&] { return currentItems.size() + collected.size(); };
-    collectInto(files, itemAt, count, urls, includeSubfolderContents,
-                [&collected](FileItem&& item) { collected.push_back(std::move(item)); });
+    });
+    listed.assign(currentItems.size());
+    forEachExpandedURL(files, urls, includeSubfolderContents, [&](const std::filesystem::path& url) {
+        FileItem item = readItem(files, url);
+        if (listed.insert(item, currentItems.size() + collected.size())) {
+            collected.push_back(std::move(item));
+        }
+    });
     return collected;
-}
-
-void collectItemsInto(const FileAccess& files, const std::vector<FileItem>& listed,
-                      std::span<const std::filesystem::path> urls, bool includeSubfolderContents,
-                      const std::function<void(FileItem&&)>& append) {
-    const auto itemAt = [&listed](std::size_t position) -> const FileItem& { return listed[position]; };
-    const auto count = [&listed] { return listed.size(); };
-    collectInto(files, itemAt, count, urls, includeSubfolderContents, append);
 }
 
 void readItems(const FileAccess& files, std::span<const std::filesystem::path> urls,

@@ -47,13 +47,6 @@ std::vector<FileItem> collectItems(const FileAccess& files, std::span<const File
                                    std::span<const std::filesystem::path> urls,
                                    bool includeSubfolderContents);
 
-// collectItems for a caller that keeps one growing list: each new item goes to `append` as soon as it is
-// built, and `append` adds it to the end of `listed`. No second list of new items is held, and the
-// folders are walked as the items are made, not beforehand.
-void collectItemsInto(const FileAccess& files, const std::vector<FileItem>& listed,
-                      std::span<const std::filesystem::path> urls, bool includeSubfolderContents,
-                      const std::function<void(FileItem&&)>& append);
-
 // The first half of collectItems, for a worker thread: each expanded URL read into a new item at its
 // standardized path, handed to `take` in order. Nothing is compared with the list. Ends early, walking no
 // further, once `stop` is requested.
