@@ -1,12 +1,16 @@
 #include "cli/cli_program.h"
 
 #include "app_model/app_model.h"
+#include "app_model/hand_back_queue.h"
 #include "app_model/open_panel.h"
 #include "app_model/visible_text.h"
 #include "cli/command_line.h"
 #include "cli/preview_report.h"
 #include "linux_fs/linux_file_access.h"
 
+#include <atomic>
+#include <chrono>
+#include <csignal>
 #include <filesystem>
 #include <iostream>
 #include <iterator>
@@ -45,8 +49,9 @@ constexpr const char* kHelp =
     "  -y, --yes                             apply without asking\n"
     "  --json                                print the preview and the result as one JSON document\n"
     "\n"
-    "The preview comes first; on a terminal the program then asks before writing. Exit status: 0 when\n"
-    "every write succeeded or there was nothing to do, 1 when some failed, 2 for a usage error.\n";
+    "The preview comes first; on a terminal the program then asks before writing. Ctrl+C stops a run\n"
+    "after the item at hand. Exit status: 0 when every write succeeded or there was nothing to do, 1 when\n"
+    "some failed or the run was stopped, 2 for a usage error.\n";
 
 // The command line never shows a chooser.
 class NoOpenPanel final : public OpenPanel {
@@ -55,6 +60,45 @@ public:
         return std::nullopt;
     }
 };
+
+// Set by Ctrl+C while a run is on; the run then stops after the item at hand.
+volatile std::sig_atomic_t interrupted = 0;
+
+extern "C" void noteInterrupt(int /*signal*/) {
+    interrupted = 1;
+}
+
+// Applies on a worker thread while this one watches for Ctrl+C and, on a terminal, shows how far the run
+// has come on standard error.
+void applyWatching(AppModel& model, HandBackQueue& owner) {
+    struct sigaction action {};
+    action.sa_handler = noteInterrupt;
+    sigemptyset(&action.sa_mask);
+    struct sigaction previous {};
+    sigaction(SIGINT, &action, &previous);
+    const bool showProgress = isatty(STDERR_FILENO) != 0;
+    auto lastShown = std::chrono::steady_clock::now();
+    bool shown = false;
+
+    model.applyChanges();
+    owner.runUntil([&] {
+        if (interrupted != 0) {
+            model.cancel();
+        }
+        const auto now = std::chrono::steady_clock::now();
+        if (showProgress && model.isBusy() && now - lastShown > std::chrono::milliseconds(200)) {
+            std::cerr << "\rApplying… " << model.progress().done << " of " << model.progress().total
+                      << (interrupted != 0 ? ", stopping" : "") << std::flush;
+            lastShown = now;
+            shown = true;
+        }
+        return !model.isBusy();
+    });
+    if (shown) {
+        std::cerr << "\r\033[K" << std::flush;
+    }
+    sigaction(SIGINT, &previous, nullptr);
+}
 
 int usageError(std::string_view message) {
     std::cerr << "vellumark-cli: " << message << '\n' << kUsageLine << '\n';
@@ -102,7 +146,8 @@ int run(const CommandLine& line) {
 
     LinuxFileAccess files;
     NoOpenPanel panel;
-    AppModel model(files, panel);
+    HandBackQueue owner;
+    AppModel model(files, panel, systemClock(), owner.handBack());
     model.setConfig(configFor(line, model.config()));
     if (line.kind == DateActionKind::liftFromFile) {
         if (!files.fileExists(line.liftSource).exists) {
@@ -111,6 +156,7 @@ int run(const CommandLine& line) {
         model.setLiftSource(line.liftSource);
     }
     model.addURLs(paths);
+    owner.runUntil([&model] { return !model.isBusy(); });
 
     // One plan, counted as it is made; the items themselves are copied only for the JSON document, which
     // is written after the run has re-read them.
@@ -118,8 +164,10 @@ int run(const CommandLine& line) {
     std::vector<PlannedDates> plan;
     plan.reserve(items.size());
     PlanSummary summary;
+    // The instant the run will plan with too: the preview is what is written.
+    const Date now = model.planInstant();
     for (const FileItem& item : items) {
-        plan.push_back(planDates(item, model.config(), model.clock()()));
+        plan.push_back(planDates(item, model.config(), now));
         addToSummary(summary, item, plan.back());
     }
     std::vector<PlannedChange> planned;
@@ -135,7 +183,7 @@ int run(const CommandLine& line) {
     const bool hasWork = summary.changing > 0 || summary.refused > 0;
     const bool applies = hasWork && !line.dryRun && (line.assumeYes || confirmed(summary.changing));
     if (applies) {
-        model.applyChanges();
+        applyWatching(model, owner);
     }
     const std::optional<ProcessResult>& result = model.lastResult();
     if (line.json) {
@@ -153,7 +201,7 @@ int run(const CommandLine& line) {
     if (!line.json) {
         std::cout << resultText(*result) << '\n';
     }
-    return result->failed > 0 ? kSomeFailed : kAllWritten;
+    return result->failed > 0 || result->notAttempted > 0 ? kSomeFailed : kAllWritten;
 }
 
 }  // namespace

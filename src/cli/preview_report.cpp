@@ -118,7 +118,11 @@ std::string willChangeText(std::size_t changing, std::size_t total) {
 }
 
 std::string resultText(const ProcessResult& result) {
-    return itemsText(result.succeeded) + " changed, " + std::to_string(result.failed) + " failed.";
+    std::string text = itemsText(result.succeeded) + " changed, " + std::to_string(result.failed) + " failed";
+    if (result.notAttempted > 0) {
+        text += ", " + std::to_string(result.notAttempted) + " not attempted: the run was stopped";
+    }
+    return text + ".";
 }
 
 void writeJson(std::ostream& out, std::string_view action, std::span<const PlannedChange> plan,
@@ -145,7 +149,8 @@ void writeJson(std::ostream& out, std::string_view action, std::span<const Plann
         out << "null}\n";
         return;
     }
-    out << "{\"succeeded\": " << result->succeeded << ", \"failed\": " << result->failed << ", \"errors\": [";
+    out << "{\"succeeded\": " << result->succeeded << ", \"failed\": " << result->failed
+        << ", \"not_attempted\": " << result->notAttempted << ", \"errors\": [";
     separator = "";
     for (const std::string& error : result->errors) {
         out << separator << jsonString(error);

@@ -1,6 +1,6 @@
 #include "app_model/app_model.h"
+#include "app_model/hand_back_queue.h"
 #include "linux_fs/linux_file_access.h"
-#include "support/hand_back_queue.h"
 #include "support/scripted_open_panel.h"
 #include "temp_folder.h"
 
@@ -14,7 +14,6 @@
 namespace vellumark {
 namespace {
 
-using testing::HandBackQueue;
 using testing::ScriptedOpenPanel;
 using testing::TempFolder;
 
@@ -66,7 +65,11 @@ protected:
     }
 
     void finish() {
-        ASSERT_TRUE(owner_.runUntil([this] { return !model_->isBusy(); }));
+        ASSERT_TRUE(runUntil([this] { return !model_->isBusy(); }));
+    }
+
+    bool runUntil(const std::function<bool()>& done) {
+        return owner_.runUntil(done, std::chrono::steady_clock::now() + std::chrono::seconds(20));
     }
 
     void listAndShiftByAnHour() {
@@ -115,7 +118,7 @@ TEST_F(BackgroundRunTest, AHeldRunLocksListAndSettingsAndCancelStopsAfterTheItem
     };
 
     model_->applyChanges();
-    ASSERT_TRUE(owner_.runUntil([&] { return held.load(); }));
+    ASSERT_TRUE(runUntil([&] { return held.load(); }));
     EXPECT_TRUE(model_->isProcessing());
     EXPECT_EQ(model_->activity(), Activity::applying);
     EXPECT_EQ(model_->progress().total, 6u);
@@ -186,7 +189,7 @@ TEST_F(BackgroundRunTest, ClosingDuringARunStopsAfterTheItemAtHandAndRunsNothing
         }
     };
     model_->applyChanges();
-    ASSERT_TRUE(owner_.runUntil([&] { return held.load(); }));
+    ASSERT_TRUE(runUntil([&] { return held.load(); }));
 
     std::jthread releaser([&] {
         std::this_thread::sleep_for(std::chrono::milliseconds(30));

@@ -2,14 +2,18 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <pty.h>
 #include <string>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -35,8 +39,10 @@ std::string contentsOf(const std::filesystem::path& path) {
 enum class Input { file, terminal };
 
 // Runs the program with `input` on standard input, from a file or typed at a terminal, and `zone` as TZ.
+// `whileRunning` is called with the child's process id before waiting for it.
 Outcome runCli(const std::vector<std::string>& arguments, const std::string& input = "",
-               const char* zone = "UTC0", Input kind = Input::file) {
+               const char* zone = "UTC0", Input kind = Input::file,
+               const std::function<void(pid_t)>& whileRunning = {}) {
     const TemporaryFolder streams;
     std::ofstream(streams / "in", std::ios::binary) << input;
     std::vector<char*> argv{const_cast<char*>(VELLUMARK_CLI_PATH)};
@@ -67,6 +73,9 @@ Outcome runCli(const std::vector<std::string>& arguments, const std::string& inp
         setenv("TZ", zone, 1);
         execv(argv[0], argv.data());
         _exit(127);
+    }
+    if (whileRunning) {
+        whileRunning(child);
     }
     int status = 0;
     waitpid(child, &status, 0);
@@ -184,9 +193,9 @@ TEST_F(CliTest, JsonCarriesThePreviewTheResultAndExactPaths) {
 
     const Outcome applied = runCli({"--json", "--yes", "set", "@0", odd, folder / "missing"});
     EXPECT_EQ(applied.status, 1);
-    EXPECT_NE(
-        applied.out.find("\"result\": {\"succeeded\": 1, \"failed\": 1, \"errors\": [\"Could not change"),
-        std::string::npos)
+    EXPECT_NE(applied.out.find("\"result\": {\"succeeded\": 1, \"failed\": 1, \"not_attempted\": 0, "
+                               "\"errors\": [\"Could not change"),
+              std::string::npos)
         << applied.out;
     EXPECT_EQ(applied.out.find('{'), 0U);
     EXPECT_EQ(applied.out.find("}}\n"), applied.out.size() - 3);
@@ -218,6 +227,41 @@ TEST_F(CliTest, ExitStatusTellsSuccessFailureAndUsage) {
         EXPECT_NE(usage.err.find("\nusage: vellumark-cli"), std::string::npos) << usage.err;
     }
     EXPECT_EQ(modificationOf(a), Date::fromParts(60));
+}
+
+TEST_F(CliTest, CtrlCStopsTheRunAndTheSummaryCountsWhatWasNotAttempted) {
+    const std::filesystem::path many = folder / "many";
+    std::filesystem::create_directory(many);
+    const Date before = Date::fromParts(kJanuary2000);
+    for (int i = 0; i < 20'000; ++i) {
+        writeFile(many / std::to_string(i));
+        setModification(many / std::to_string(i), before);
+    }
+    setModification(many, before);
+    const Outcome outcome =
+        runCli({"shift", "+1h", "--fields", "modification", "-r", "--yes", many}, "", "UTC0", Input::file,
+               [&](pid_t child) {
+                   // The folder is written first: interrupt as soon as it was.
+                   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+                   while (modificationOf(many) == before && std::chrono::steady_clock::now() < deadline) {
+                       std::this_thread::sleep_for(std::chrono::microseconds(200));
+                   }
+                   kill(child, SIGINT);
+               });
+    if (outcome.status == 0) {
+        GTEST_SKIP() << "the run ended before the interrupt came";
+    }
+    EXPECT_EQ(outcome.status, 1) << outcome.err;
+    const std::size_t changed =
+        std::stoul(outcome.out.substr(outcome.out.rfind('\n', outcome.out.size() - 2) + 1));
+    EXPECT_NE(outcome.out.find(" not attempted: the run was stopped."), std::string::npos) << outcome.out;
+    std::size_t shifted = 0;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(many)) {
+        shifted += modificationOf(entry.path()) != before ? 1 : 0;
+    }
+    shifted += modificationOf(many) != before ? 1 : 0;
+    EXPECT_EQ(shifted, changed);
+    EXPECT_LT(changed, 20'001u);
 }
 
 TEST_F(CliTest, WithoutATerminalItRefusesToAsk) {

@@ -8,10 +8,10 @@
 #include <functional>
 #include <mutex>
 
-namespace vellumark::testing {
+namespace vellumark {
 
-// The owner's side of a worker thread, for tests: what the worker hands back waits here until the test's
-// own thread runs it.
+// The owner's side of a worker thread for a program without an event loop (the command line, tests,
+// benchmarks): what the worker hands back waits here until the owner's thread runs it.
 class HandBackQueue {
 public:
     HandBack handBack() {
@@ -22,12 +22,14 @@ public:
         };
     }
 
-    // Runs what was handed back, as it comes, until `done` holds; false when it never did within seconds.
-    bool runUntil(const std::function<bool()>& done) {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    // Runs what was handed back, as it comes, until `done` holds, asking it at least every 5 ms; false
+    // when it did not hold by `deadline`.
+    bool runUntil(const std::function<bool()>& done, std::chrono::steady_clock::time_point deadline =
+                                                         std::chrono::steady_clock::time_point::max()) {
         while (!done()) {
             std::unique_lock lock(mutex_);
-            // Looks at `done` again now and then: the worker may bring it about without handing anything back.
+            // Looks at `done` again now and then: the worker may bring it about without handing anything
+            // back.
             if (!arrived_.wait_for(lock, std::chrono::milliseconds(5), [this] { return !queue_.empty(); })) {
                 if (std::chrono::steady_clock::now() > deadline) {
                     return false;
@@ -60,4 +62,4 @@ private:
     std::deque<std::function<void()>> queue_;
 };
 
-}  // namespace vellumark::testing
+}  // namespace vellumark
