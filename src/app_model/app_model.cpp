@@ -48,21 +48,6 @@ private:
     std::chrono::steady_clock::time_point lastItem_ = lastBatch_;
 };
 
-ReadDates readDatesFrom(const ItemInfo& info) {
-    ReadDates dates;
-    dates.identity = info.identity;
-    if (!info.existence.exists) {
-        return dates;
-    }
-    dates.isDirectory = info.existence.isDirectory;
-    dates.volume = info.volume;
-    if (info.dates) {
-        dates.creationDate = info.dates->creationDate;
-        dates.modificationDate = info.dates->modificationDate;
-    }
-    return dates;
-}
-
 }  // namespace
 
 // An item of the list as read again after the run wrote it, or did not need to.

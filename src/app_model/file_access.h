@@ -71,6 +71,14 @@ public:
         const std::filesystem::path& folder,
         const std::function<void(const std::filesystem::path&)>& visit) const = 0;
 
+    // enumerateDescendants, with what inspect() would give for each descendant. Implementations override it
+    // to read each item as the walk meets it, relative to its open folder, rather than by its whole path.
+    using InspectedVisit = std::function<void(const std::string& path, const ItemInfo& info)>;
+    virtual bool inspectDescendants(const std::filesystem::path& folder, const InspectedVisit& visit) const {
+        return enumerateDescendants(
+            folder, [&](const std::filesystem::path& path) { visit(path.native(), inspect(path)); });
+    }
+
     // Writes the present dates of `dates` in one step: either all of them are kept or, as far as the
     // file system allows, none. Returns nullopt on success, else a plain description of the cause.
     // `listed` is the identity inspect() gave when the item was listed: where it is known, only that very

@@ -35,7 +35,10 @@ struct WalkStopped {};
 }  // namespace
 
 ReadDates readDates(const FileAccess& files, const std::filesystem::path& url) {
-    const ItemInfo info = files.inspect(url);
+    return readDatesFrom(files.inspect(url));
+}
+
+ReadDates readDatesFrom(const ItemInfo& info) {
     if (!info.existence.exists) {
         return ReadDates{std::nullopt, std::nullopt, false, {}, info.identity};
     }
@@ -142,13 +145,26 @@ std::vector<FileItem> collectItems(const FileAccess& files, std::span<const File
 void readItems(const FileAccess& files, std::span<const std::filesystem::path> urls,
                bool includeSubfolderContents, std::stop_token stop,
                const std::function<void(FileItem&&)>& take) {
+    const auto takeDescendant = [&](const std::string& path, const ItemInfo& info) {
+        if (stop.stop_requested()) {
+            throw WalkStopped{};
+        }
+        std::string standard = standardizedPathBytes(path);
+        // Under a folder named through "..", the walk's answer may be another file's than the standard
+        // path's.
+        take(standard == path ? itemFromRead(std::move(standard), readDatesFrom(info))
+                              : readItem(files, std::filesystem::path(standard)));
+    };
     try {
-        forEachExpandedURL(files, urls, includeSubfolderContents, [&](const std::filesystem::path& url) {
+        for (const std::filesystem::path& url : urls) {
             if (stop.stop_requested()) {
-                throw WalkStopped{};
+                return;
             }
             take(readItem(files, url));
-        });
+            if (includeSubfolderContents && files.fileExists(url).isDirectory) {
+                files.inspectDescendants(url, takeDescendant);
+            }
+        }
     } catch (const WalkStopped&) {
     }
 }

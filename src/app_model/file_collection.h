@@ -27,6 +27,9 @@ struct ReadDates {
 // not known, and has no identity unless a dangling link stands there.
 ReadDates readDates(const FileAccess& files, const std::filesystem::path& url);
 
+// The same, from an answer of FileAccess::inspect.
+ReadDates readDatesFrom(const ItemInfo& info);
+
 // A new item for `path` from what was read of it.
 FileItem itemFromRead(std::string path, const ReadDates& dates);
 

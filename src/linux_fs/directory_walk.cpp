@@ -142,6 +142,13 @@ DIR* openStream(int fd) {
 bool walkDescendants(const std::filesystem::path& folder,
                      const std::function<void(const std::filesystem::path&)>& visit,
                      std::size_t openFolderLimit) {
+    return walkDescendantsAt(
+        folder, [&visit](const std::string& path, int, const char*) { visit(std::filesystem::path(path)); },
+        openFolderLimit);
+}
+
+bool walkDescendantsAt(const std::filesystem::path& folder, const VisitAt& visit,
+                       std::size_t openFolderLimit) {
     openFolderLimit = std::max<std::size_t>(openFolderLimit, 1);
     DIR* top = openStream(openAnyLength(folder.native(), kFolderFlags));
     if (top == nullptr) {
@@ -183,7 +190,7 @@ bool walkDescendants(const std::filesystem::path& folder,
         path.resize(level.pathLength());
         path += '/';
         path += entry->name;
-        visit(std::filesystem::path(path));
+        visit(path, level.isOpen() ? level.fd() : -1, entry->name.c_str());
         if (!entry->isFolder || !level.isOpen()) {
             continue;
         }

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <filesystem>
 #include <functional>
+#include <string>
 
 namespace vellumark {
 
@@ -22,5 +23,11 @@ inline constexpr std::size_t kDefaultOpenFolderLimit = 64;
 bool walkDescendants(const std::filesystem::path& folder,
                      const std::function<void(const std::filesystem::path&)>& visit,
                      std::size_t openFolderLimit = kDefaultOpenFolderLimit);
+
+// The same walk, giving each descendant also as `name` within the open folder `folder`, for the *at()
+// calls; `folder` is -1 where the walk had to let its folder go, and only the path names the item then.
+using VisitAt = std::function<void(const std::string& path, int folder, const char* name)>;
+bool walkDescendantsAt(const std::filesystem::path& folder, const VisitAt& visit,
+                       std::size_t openFolderLimit = kDefaultOpenFolderLimit);
 
 }  // namespace vellumark

@@ -87,6 +87,25 @@ bool LinuxFileAccess::enumerateDescendants(
     return walkDescendants(folder, visit);
 }
 
+bool LinuxFileAccess::inspectDescendants(const std::filesystem::path& folder,
+                                         const InspectedVisit& visit) const {
+    return walkDescendantsAt(folder, [&](const std::string& path, int folderFd, const char* name) {
+        if (folderFd < 0) {
+            visit(path, inspect(std::filesystem::path(path)));
+            return;
+        }
+        // Read within the folder the walk holds open: no lookup of the whole path again.
+        struct statx item {};
+        if (::statx(folderFd, name, kOwnItem, kItemMask, &item) != 0) {
+            visit(path, ItemInfo{});
+            return;
+        }
+        const ItemRef at{folderFd, name, AT_SYMLINK_NOFOLLOW, path.c_str(), false};
+        visit(path, infoOf(at, item, volumes_->of(at, item),
+                           [&] { return existenceAt(ItemLocation(std::filesystem::path(path))); }));
+    });
+}
+
 std::optional<std::string> LinuxFileAccess::setAttributes(const std::filesystem::path& path,
                                                           const std::optional<ItemIdentity>& listed,
                                                           const DateAttributes& dates) {

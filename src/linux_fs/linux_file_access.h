@@ -27,6 +27,7 @@ public:
     ItemInfo inspect(const std::filesystem::path& path) const override;
     bool enumerateDescendants(const std::filesystem::path& folder,
                               const std::function<void(const std::filesystem::path&)>& visit) const override;
+    bool inspectDescendants(const std::filesystem::path& folder, const InspectedVisit& visit) const override;
     std::optional<std::string> setAttributes(const std::filesystem::path& path,
                                              const std::optional<ItemIdentity>& listed,
                                              const DateAttributes& dates) override;

@@ -97,6 +97,28 @@ TEST(LinuxFileAccess, TellsExistenceThroughLinksAndDatesOfTheItemItself) {
     }
 }
 
+TEST(LinuxFileAccess, AWalkThatInspectsAsItGoesAnswersAsInspectDoes) {
+    TemporaryFolder root;
+    const KindsOfItems kinds(root);
+    writeFile(root / "folder" / "inner");
+    LinuxFileAccess files;
+    std::size_t visited = 0;
+    EXPECT_TRUE(files.inspectDescendants(root.path(), [&](const std::string& path, const ItemInfo& info) {
+        const ItemInfo expected = files.inspect(path);
+        ++visited;
+        EXPECT_EQ(info.existence.exists, expected.existence.exists) << path;
+        EXPECT_EQ(info.existence.isDirectory, expected.existence.isDirectory) << path;
+        EXPECT_EQ(info.dates.has_value(), expected.dates.has_value()) << path;
+        if (info.dates && expected.dates) {
+            EXPECT_EQ(info.dates->modificationDate, expected.dates->modificationDate) << path;
+            EXPECT_EQ(info.dates->creationDate, expected.dates->creationDate) << path;
+        }
+        EXPECT_EQ(info.identity, expected.identity) << path;
+        EXPECT_EQ(info.volume, expected.volume) << path;
+    }));
+    EXPECT_EQ(visited, 6u);
+}
+
 TEST(LinuxFileAccess, ReadsTheBirthTimeAsCreationDateWhereTheFileSystemKeepsOne) {
     TemporaryFolder root;
     writeFile(root / "file");
