@@ -86,6 +86,7 @@ void AppModel::changeSelection(std::span<const Uuid> added, std::span<const Uuid
     for (const Uuid& id : removed) {
         selection_.erase(id);
     }
+    selection_.reserve(selection_.size() + added.size());
     selection_.insert(added.begin(), added.end());
 }
 

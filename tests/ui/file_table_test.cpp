@@ -17,6 +17,7 @@
 #include <QAbstractItemModelTester>
 #include <QDropEvent>
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QMimeData>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -79,6 +80,15 @@ protected:
         QTableView& table = view.table();
         const QRect rect = table.visualRect(table.model()->index(row, nameColumn));
         QTest::mouseClick(table.viewport(), Qt::LeftButton, modifiers, rect.center());
+    }
+
+    // The ids of the rows with a selected cell.
+    Selection shownIds(FileTableView& view) {
+        Selection ids;
+        for (const QModelIndex& index : view.table().selectionModel()->selectedIndexes()) {
+            ids.insert(model_.items()[static_cast<std::size_t>(index.row())].id());
+        }
+        return ids;
     }
 
     testing::FakeFileAccess files_;
@@ -435,6 +445,82 @@ TEST_F(FileTableTest, RefreshShowsTheModelsSelectionWithoutWritingIt) {
     EXPECT_EQ(view.tableModel().rowCount(), 3);
     EXPECT_FALSE(shown.hasSelection());
     EXPECT_EQ(view.tableModel().index(0, nameColumn).data().toString(), QStringLiteral("notes.txt"));
+}
+
+TEST_F(FileTableTest, LargeAndSmallChangesLeaveTheModelHoldingTheShownRows) {
+    FileTableView view(model_);
+    addAll();
+    show(view);
+    QSignalSpy reselections(view.table().selectionModel(), &QItemSelectionModel::selectionChanged);
+    notifications_ = 0;
+    const auto change = [&](const std::function<void()>& input, std::size_t count) {
+        input();
+        EXPECT_EQ(model_.selection(), shownIds(view));
+        EXPECT_EQ(model_.selection().size(), count);
+    };
+    change([&] { QTest::keyClick(&view.table(), Qt::Key_A, Qt::ControlModifier); }, 5);
+    change([&] { click(view, 2, Qt::ControlModifier); }, 4);  // one less: the ids taken out one by one
+    change([&] { click(view, 3); }, 1);                       // all but one go: a new set
+    change([&] { click(view, 0, Qt::ShiftModifier); }, 4);
+    EXPECT_EQ(notifications_, 4);
+    reselections.clear();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(reselections.count(), 0) << "the refreshes found the table showing the model's selection";
+    EXPECT_EQ(notifications_, 4);
+}
+
+TEST_F(FileTableTest, AnotherWriteOfTheSelectionIsShownEvenWhenItsSizeIsTheSame) {
+    FileTableView view(model_);
+    addAll();
+    show(view);
+    const std::vector<FileItem>& items = model_.items();
+    click(view, 1);
+    QCoreApplication::processEvents();
+    model_.setSelection({items[3].id()});
+    QCoreApplication::processEvents();
+    EXPECT_EQ(shownIds(view), Selection({items[3].id()}));
+
+    // The user changes the table before the refresh of another write: both end showing the same.
+    model_.setSelection({items[0].id()});
+    click(view, 4, Qt::ControlModifier);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(shownIds(view), model_.selection());
+    EXPECT_TRUE(model_.selection().contains(items[0].id()));
+}
+
+TEST_F(FileTableTest, AnotherWriteOfAManyRowSelectionIsCheckedToTheLastRow) {
+    std::vector<std::filesystem::path> urls;
+    for (int i = 0; i < 70'000; ++i) {
+        urls.push_back("/many/" + std::to_string(i));
+        files_.addFile(urls.back(), kCreated, kModified);
+    }
+    model_.addURLs(urls);
+    FileTableView view(model_);
+    QTest::keyClick(&view.table(), Qt::Key_A, Qt::ControlModifier);
+    QCoreApplication::processEvents();
+    // As many ids as rows, but the first row's is not among them; rows are checked from the last.
+    Selection ids = model_.selection();
+    ids.erase(model_.items()[0].id());
+    ids.insert(Uuid::random());
+    model_.setSelection(std::move(ids));
+    EXPECT_TRUE(vellumark::testing::processEventsUntil(
+        [&] { return !view.table().selectionModel()->isRowSelected(0); }));
+    EXPECT_TRUE(view.table().selectionModel()->isRowSelected(1));
+}
+
+TEST_F(FileTableTest, ARowStaysSelectedWhileAnyOfItsCellsIs) {
+    FileTableView view(model_);
+    addAll();
+    QCoreApplication::processEvents();
+    QTest::keyClick(&view.table(), Qt::Key_A, Qt::ControlModifier);
+    QItemSelectionModel& cells = *view.table().selectionModel();
+    const QAbstractItemModel& table = view.tableModel();
+    cells.select(table.index(2, nameColumn), QItemSelectionModel::Deselect);
+    EXPECT_EQ(model_.selection().size(), 5u);
+    cells.select(QItemSelection(table.index(2, creationColumn), table.index(2, modificationColumn)),
+                 QItemSelectionModel::Deselect);
+    EXPECT_EQ(model_.selection().size(), 4u);
+    EXPECT_FALSE(model_.selection().contains(model_.items()[2].id()));
 }
 
 TEST_F(FileTableTest, RowsStaleUntilTheRefreshShowNothingRatherThanAnotherItem) {

@@ -7,6 +7,7 @@
 
 #include <QEvent>
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QVBoxLayout>
 
 namespace vellumark::file_table {
@@ -51,6 +52,9 @@ FileTableView::FileTableView(AppModel& model, QWidget* parent)
     columns->setSectionsClickable(false);
     columns->setSortIndicatorShown(false);
     columns->setHighlightSections(false);
+    // The header draws no selection, yet with the table's selection it asks on every paint whether each
+    // column is wholly selected, which reads every row while all are. Its own, empty selection spares it.
+    columns->setSelectionModel(new QItemSelectionModel(tableModel_, columns));
     columns->setSectionsMovable(false);
     columns->setStretchLastSection(false);
     columns->setContextMenuPolicy(Qt::NoContextMenu);
@@ -64,8 +68,7 @@ FileTableView::FileTableView(AppModel& model, QWidget* parent)
     table_->viewport()->installEventFilter(this);
 
     selection_ = new toolkit::SelectionBinding(
-        *table_, [this](int row) -> const Uuid& { return tableModel_->idAt(row); },
-        [this](Selection ids) { model_.setSelection(std::move(ids)); }, this);
+        *table_, [this](int row) -> const Uuid& { return tableModel_->idAt(row); }, model_, this);
     observer_ = new toolkit::ModelObserver(
         model_, [this] { refresh(); }, this);
     refresh();
@@ -77,7 +80,7 @@ void FileTableView::refresh() {
     // Rows replaced here are not the user's selection changes.
     const toolkit::SelectionBinding::ShowingScope showing(*selection_);
     const bool rowsChanged = tableModel_->refresh();
-    selection_->showSelection(model_.selection(), rowsChanged);
+    selection_->showSelection(rowsChanged);
 }
 
 void FileTableView::changeEvent(QEvent* event) {

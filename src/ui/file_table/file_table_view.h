@@ -16,8 +16,9 @@ class DateCellDelegate;
 class FileTableModel;
 
 // The list of items: "Name", "Creation" and "Modification", one row per item, several rows selectable.
-// The selection is the model's: every change the user makes writes it once, and a refresh shows the
-// model's selection without writing it back. Not sortable, no context menu, no action of its own.
+// The selection is the model's: every change the user makes writes it once, at a cost proportional to what
+// changed, and a refresh shows the model's selection without writing it back. Not sortable, no context
+// menu, no action of its own.
 class FileTableView : public QWidget {
     Q_OBJECT
 

@@ -1,49 +1,208 @@
 #include "ui/toolkit/selection_binding.h"
 
 #include <QItemSelectionModel>
+#include <QScopedValueRollback>
+
+#include <algorithm>
 
 namespace vellumark::toolkit {
 
+namespace {
+
+using RowRuns = std::vector<std::pair<int, int>>;
+
+// Sorts `runs` and joins those that overlap or adjoin.
+RowRuns joined(RowRuns runs) {
+    std::sort(runs.begin(), runs.end());
+    RowRuns result;
+    result.reserve(runs.size());
+    for (const auto& [first, last] : runs) {
+        if (!result.empty() && first <= result.back().second + 1) {
+            result.back().second = std::max(result.back().second, last);
+        } else {
+            result.emplace_back(first, last);
+        }
+    }
+    return result;
+}
+
+// The rows with at least one cell in `selection`.
+RowRuns rowsOf(const QItemSelection& selection) {
+    RowRuns runs;
+    runs.reserve(static_cast<std::size_t>(selection.size()));
+    for (const QItemSelectionRange& range : selection) {
+        if (range.isValid()) {
+            runs.emplace_back(range.top(), range.bottom());
+        }
+    }
+    return joined(std::move(runs));
+}
+
+std::size_t rowCount(const RowRuns& runs) {
+    std::size_t count = 0;
+    for (const auto& [first, last] : runs) {
+        count += static_cast<std::size_t>(last - first + 1);
+    }
+    return count;
+}
+
+}  // namespace
+
 SelectionBinding::SelectionBinding(QAbstractItemView& view, std::function<const Uuid&(int)> idAt,
-                                   std::function<void(Selection)> write, QObject* parent)
-    : QObject(parent), view_(view), idAt_(std::move(idAt)), write_(std::move(write)) {
+                                   AppModel& model, QObject* parent)
+    : QObject(parent),
+      view_(view),
+      idAt_(std::move(idAt)),
+      model_(model),
+      subscription_(model.objectWillChange().subscribe([this] {
+          if (!writing_) {
+              inStep_ = false;
+              unchecked_.clear();
+          }
+      })) {
     // The view must repaint its own selection, so its selection model's signals are never blocked;
     // the `showing_` flag tells the changes made here from the user's.
-    connect(view_.selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
-        if (!showing_) {
-            userChangedSelection();
-        }
-    });
+    connect(view_.selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            [this](const QItemSelection& selected, const QItemSelection& deselected) {
+                if (!showing_) {
+                    userChangedSelection(selected, deselected);
+                }
+            });
 }
 
-void SelectionBinding::userChangedSelection() {
-    shown_ = selectedIds();
-    write_(shown_);
-}
-
-Selection SelectionBinding::selectedIds() const {
+void SelectionBinding::userChangedSelection(const QItemSelection& selected,
+                                            const QItemSelection& deselected) {
+    const RowRuns addedRows = rowsOf(selected);
+    const RowRuns removedRows = rowsLeft(deselected);
+    const std::size_t added = rowCount(addedRows);
+    const std::size_t removed = rowCount(removedRows);
+    if (added + removed == 0) {
+        return;
+    }
+    // Only while the model is known to hold what the view showed is the view's selection now the model's
+    // next one; otherwise the change is applied to whatever the model holds, and the refresh its write
+    // schedules shows the outcome.
+    const bool known = inStep_ && unchecked_.empty();
+    if (!unchecked_.empty()) {
+        unchecked_.clear();
+        inStep_ = false;
+    }
+    const std::size_t held = model_.selection().size();
+    const std::size_t after = held - std::min(held, removed) + added;
+    const QScopedValueRollback<bool> writing(writing_, true);
+    // A new set, sized once, costs less when what stays is at most half of what goes (freeing the old set
+    // at once beats taking its ids out one by one) and when the selection at least doubles (one set
+    // sized for it beats growing the old one step by step). Either way it costs at most three times the
+    // change.
+    if (!known || (removed < 2 * after && added < held)) {
+        model_.changeSelection(idsOf(addedRows), idsOf(removedRows));
+        return;
+    }
+    const RowRuns rows = rowsOf(view_.selectionModel()->selection());
     Selection ids;
-    const QItemSelection selection = view_.selectionModel()->selection();
-    for (const QItemSelectionRange& range : selection) {
-        for (int row = range.top(); row <= range.bottom(); ++row) {
+    ids.reserve(rowCount(rows));
+    for (const auto& [first, last] : rows) {
+        for (int row = first; row <= last; ++row) {
             ids.insert(idAt_(row));
+        }
+    }
+    model_.setSelection(std::move(ids));
+}
+
+// The rows of `deselected` that have no selected cell left.
+SelectionBinding::RowRuns SelectionBinding::rowsLeft(const QItemSelection& deselected) const {
+    const QItemSelectionModel& selectionModel = *view_.selectionModel();
+    const int lastColumn = view_.model()->columnCount() - 1;
+    RowRuns runs;
+    for (const QItemSelectionRange& range : deselected) {
+        if (!range.isValid()) {
+            continue;
+        }
+        if (range.left() == 0 && range.right() >= lastColumn) {
+            runs.emplace_back(range.top(), range.bottom());
+            continue;
+        }
+        // Only some cells of these rows went: a row with another cell still selected stays.
+        for (int row = range.top(); row <= range.bottom(); ++row) {
+            if (!selectionModel.rowIntersectsSelection(row, range.parent())) {
+                runs.emplace_back(row, row);
+            }
+        }
+    }
+    return joined(std::move(runs));
+}
+
+std::vector<Uuid> SelectionBinding::idsOf(const RowRuns& rows) const {
+    std::vector<Uuid> ids;
+    ids.reserve(rowCount(rows));
+    for (const auto& [first, last] : rows) {
+        for (int row = first; row <= last; ++row) {
+            ids.push_back(idAt_(row));
         }
     }
     return ids;
 }
 
-void SelectionBinding::showSelection(const Selection& ids, bool rowsChanged) {
-    if (!rowsChanged && ids == shown_) {
+void SelectionBinding::showSelection(bool rowsChanged) {
+    if (inStep_ && !rowsChanged) {
         return;
     }
+    inStep_ = true;
+    const Selection& ids = model_.selection();
+    const QItemSelectionModel& selectionModel = *view_.selectionModel();
+    RowRuns rows = ids.empty() ? RowRuns{} : rowsOf(selectionModel.selection());
+    const bool asMany = ids.empty() ? !selectionModel.hasSelection() : rowCount(rows) == ids.size();
+    if (!asMany) {
+        unchecked_.clear();
+        select(ids);
+        return;
+    }
+    // As many rows as ids: the same when every row's id is among them.
+    unchecked_ = std::move(rows);
+    checkRows();
+}
+
+// Checks the next rows of `unchecked_` against the model's ids and, while any remain, schedules the rest
+// for the next pass of the event loop: checking a million rows at once would stall it. Selects the
+// model's rows at the first row whose id the model does not hold.
+void SelectionBinding::checkRows() {
+    const Selection& ids = model_.selection();
+    std::size_t budget = kRowsCheckedPerPass;
+    while (!unchecked_.empty() && budget > 0) {
+        auto& [first, last] = unchecked_.back();
+        for (; last >= first && budget > 0; --last, --budget) {
+            if (!ids.contains(idAt_(last))) {
+                unchecked_.clear();
+                select(ids);
+                return;
+            }
+        }
+        if (last < first) {
+            unchecked_.pop_back();
+        }
+    }
+    if (!unchecked_.empty() && !checkScheduled_) {
+        checkScheduled_ = true;
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                checkScheduled_ = false;
+                checkRows();
+            },
+            Qt::QueuedConnection);
+    }
+}
+
+void SelectionBinding::select(const Selection& ids) {
     const ShowingScope showing(*this);
-    shown_ = ids;
     QItemSelectionModel& selectionModel = *view_.selectionModel();
-    const QAbstractItemModel& model = *view_.model();
+    // Cleared first: to tell what changed, Qt compares every old range with every new one unless one side
+    // is empty.
+    selectionModel.clearSelection();
     if (ids.empty()) {
-        selectionModel.clearSelection();
         return;
     }
+    const QAbstractItemModel& model = *view_.model();
     const int rows = model.rowCount();
     const int lastColumn = model.columnCount() - 1;
     QItemSelection selection;
@@ -64,7 +223,7 @@ void SelectionBinding::showSelection(const Selection& ids, bool rowsChanged) {
         }
     }
     closeRun(rows - 1);
-    selectionModel.select(selection, QItemSelectionModel::ClearAndSelect);
+    selectionModel.select(selection, QItemSelectionModel::Select);
 }
 
 }  // namespace vellumark::toolkit

@@ -4,25 +4,36 @@
 #include "model/uuid.h"
 
 #include <QAbstractItemView>
+#include <QItemSelection>
 #include <QObject>
 
 #include <functional>
+#include <utility>
+#include <vector>
 
 namespace vellumark::toolkit {
 
-// Binds a table's row selection to a set of row ids. Any change of the selection by the user writes the
-// whole set once; showSelection() selects the rows of the given ids without writing. Changes the view
-// makes while its rows are replaced are not the user's either: wrap them in a ShowingScope.
+// Binds a table's row selection to the model's selection, a set of row ids. Each change of the selection by
+// the user writes the model once, at a cost proportional to what changed, not to what is selected:
+// the ids of the rows it selected and deselected, or, where that is cheaper, a new set built once from
+// the rows now selected. showSelection() selects the rows of the model's ids without writing. Changes
+// the view makes while its rows are replaced are not the user's either: wrap them in a ShowingScope.
+//
+// While nothing but this binding writes the model, the model holds the ids of the rows the view shows and
+// showSelection() has nothing to do. After any other write the next showSelection() compares the two,
+// and selects the model's rows where they differ: at once when their numbers differ, else as soon as a
+// row's id is found missing, checking many rows a slice per pass of the event loop.
 class SelectionBinding : public QObject {
     Q_OBJECT
 
 public:
-    SelectionBinding(QAbstractItemView& view, std::function<const Uuid&(int row)> idAt,
-                     std::function<void(Selection)> write, QObject* parent = nullptr);
+    SelectionBinding(QAbstractItemView& view, std::function<const Uuid&(int row)> idAt, AppModel& model,
+                     QObject* parent = nullptr);
 
-    // Selects exactly the rows whose ids are in `ids` (ids of no row are ignored). Does nothing when the
-    // set is what the view already shows, unless the rows were replaced since (`rowsChanged`).
-    void showSelection(const Selection& ids, bool rowsChanged);
+    // Selects exactly the rows whose ids the model's selection holds (ids of no row are ignored). Does
+    // nothing while only this binding wrote the model since, unless the rows were replaced
+    // (`rowsChanged`).
+    void showSelection(bool rowsChanged);
 
     class ShowingScope {
     public:
@@ -39,14 +50,28 @@ public:
     };
 
 private:
-    void userChangedSelection();
-    Selection selectedIds() const;
+    // First and last row of each run of rows, ascending, neither overlapping nor adjoining.
+    using RowRuns = std::vector<std::pair<int, int>>;
+
+    void userChangedSelection(const QItemSelection& selected, const QItemSelection& deselected);
+    RowRuns rowsLeft(const QItemSelection& deselected) const;
+    std::vector<Uuid> idsOf(const RowRuns& rows) const;
+    void checkRows();
+    void select(const Selection& ids);
 
     QAbstractItemView& view_;
     std::function<const Uuid&(int)> idAt_;
-    std::function<void(Selection)> write_;
-    Selection shown_;
+    AppModel& model_;
+    ChangePublisher::Subscription subscription_;
     bool showing_ = false;
+    bool writing_ = false;
+    // Whether the model is known to hold what the view shows, or is being checked to: not until the first
+    // showSelection(), and no longer from any write of the model but this binding's.
+    bool inStep_ = false;
+    // Selected rows not yet checked against the model's ids.
+    RowRuns unchecked_;
+    bool checkScheduled_ = false;
+    static constexpr std::size_t kRowsCheckedPerPass = 1 << 16;
 };
 
 }  // namespace vellumark::toolkit
