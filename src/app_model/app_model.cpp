@@ -187,6 +187,7 @@ void AppModel::removeSelected() {
         return;
     }
     willWriteItems();
+    ++removalRevision_;
     std::erase_if(items_, [this](const FileItem& item) {
         if (!selection_.contains(item.id())) {
             return false;
@@ -203,7 +204,9 @@ void AppModel::removeAll() {
         return;
     }
     willWriteItems();
-    items_ = {};
+    ++removalRevision_;
+    // Swapped, not assigned: assigning an empty list would keep the memory of a million items.
+    std::vector<FileItem>().swap(items_);
     summary_ = {};
     objectWillChange_.send();
     selection_.clear();

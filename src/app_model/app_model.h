@@ -55,6 +55,9 @@ public:
     const std::vector<FileItem>& items() const { return items_; }
     // Grows with every write of `items`: a view can tell whether the list changed without reading it.
     std::uint64_t itemsRevision() const { return itemsRevision_; }
+    // Grows only when items leave the list or are replaced: while it stays, the list has at most grown at
+    // its end, and a view need not compare the items it shows already.
+    std::uint64_t removalRevision() const { return removalRevision_; }
     const Selection& selection() const { return selection_; }
     const ActionConfig& config() const { return config_; }
     bool isProcessing() const { return isProcessing_; }
@@ -131,6 +134,7 @@ private:
 
     std::vector<FileItem> items_;
     std::uint64_t itemsRevision_ = 0;
+    std::uint64_t removalRevision_ = 0;
     Selection selection_;
     ActionConfig config_;
     bool isProcessing_ = false;

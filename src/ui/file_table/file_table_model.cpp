@@ -148,10 +148,13 @@ bool FileTableModel::refresh() {
     const std::size_t shown = rowIds_.size();
     bool rowsChanged = true;
     // Most refreshes follow an edit of the configuration: the list itself is only read when it changed.
+    // Nothing left the list since the last refresh: the rows shown still stand for the first items, and
+    // a list of a million growing by batches is not compared again at every batch.
+    const bool onlyGrew = model_.removalRevision() == shownRemovalRevision_ && items.size() >= shown;
     if (model_.itemsRevision() == shownRevision_ ||
-        (items.size() == shown && sameIds(rowIds_, items, shown))) {
+        (items.size() == shown && (onlyGrew || sameIds(rowIds_, items, shown)))) {
         rowsChanged = false;
-    } else if (items.size() > shown && sameIds(rowIds_, items, shown)) {
+    } else if (items.size() > shown && (onlyGrew || sameIds(rowIds_, items, shown))) {
         beginInsertRows({}, static_cast<int>(shown), static_cast<int>(items.size() - 1));
         for (std::size_t i = shown; i < items.size(); ++i) {
             rowIds_.push_back(items[i].id());
@@ -167,6 +170,7 @@ bool FileTableModel::refresh() {
         endResetModel();
     }
     shownRevision_ = model_.itemsRevision();
+    shownRemovalRevision_ = model_.removalRevision();
     // The configuration or the clock may have moved on: every planned date may differ. Names change only
     // when failure marks come or go.
     const bool marksShown = !model_.failureMarks().empty();

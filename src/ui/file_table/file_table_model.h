@@ -63,6 +63,7 @@ private:
     // The ids the rows stand for, to tell how the list changed since the last refresh.
     std::vector<Uuid> rowIds_;
     std::uint64_t shownRevision_ = 0;
+    std::uint64_t shownRemovalRevision_ = 0;
     // While rows are being removed, where the remaining rows' items now are in the list.
     std::unordered_map<Uuid, std::size_t> survivorIndex_;
     // Whether the last refresh found failure marks: their going away must repaint the names too.
