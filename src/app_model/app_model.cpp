@@ -130,7 +130,7 @@ bool AppModel::addURLs(std::span<const std::filesystem::path> urls) {
     const bool includeSubfolderContents = config_.includeSubfolderContents;
 
     work_.start([this, roots = std::move(roots), includeSubfolderContents, listed, announced,
-                 timed = !work_.isSynchronous()](std::stop_token stop, const HandBack& handBack) {
+                 timed = !work_.isSynchronous()](const std::stop_token& stop, const HandBack& handBack) {
         std::vector<FileItem> batch;
         BatchClock clock(timed);
         try {
@@ -239,7 +239,7 @@ void AppModel::applyChanges() {
     // The worker reads the item it is at and those after it; this thread refreshes only items before it,
     // from the batches handed back, and nothing else changes the list or the settings during the run.
     work_.start([this, config = config_, now, count = items_.size(), timed = !work_.isSynchronous()](
-                    std::stop_token stop, const HandBack& handBack) {
+                    const std::stop_token& stop, const HandBack& handBack) {
         RunEnd end;
         PlanSummary summary;
         BatchClock clock(timed);
@@ -259,7 +259,7 @@ void AppModel::applyChanges() {
                 } else {
                     WrittenChange written = writeAndRead(files_, item, plan);
                     error = std::move(written.error);
-                    after = std::move(written.after);
+                    after = written.after;
                     end.result.succeeded += error ? 0 : 1;
                 }
                 if (!error && !stopped) {

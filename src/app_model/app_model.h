@@ -148,7 +148,6 @@ private:
 
     // The plan's instant and what the plan amounts to at it.
     mutable Date planInstant_ = Date::fromParts(0);
-    mutable bool instantFixed_ = false;
     mutable PlanSummary summary_;
     mutable bool summaryValid_ = false;
 

@@ -38,7 +38,7 @@ std::optional<FileDateError> writeChange(FileAccess& files, const FileItem& item
 
 WrittenChange writeAndRead(FileAccess& files, const FileItem& item, const PlannedDates& dates) {
     WrittenItem written = files.writeAndInspect(item.url(), item.identity, datesToWrite(dates));
-    WrittenChange change{std::nullopt, std::move(written.after)};
+    WrittenChange change{std::nullopt, written.after};
     if (written.failure) {
         change.error = FileDateError{item.url(), std::move(*written.failure)};
     }

@@ -15,7 +15,7 @@ void BackgroundWork::start(Work work) {
     wait();
     stop_ = std::stop_source();
     if (isSynchronous()) {
-        const HandBack now = [](std::function<void()> function) { function(); };
+        const HandBack now = [](const std::function<void()>& function) { function(); };
         work(stop_.get_token(), now);
         return;
     }

@@ -143,7 +143,7 @@ std::vector<FileItem> collectItems(const FileAccess& files, std::span<const File
 }
 
 void readItems(const FileAccess& files, std::span<const std::filesystem::path> urls,
-               bool includeSubfolderContents, std::stop_token stop,
+               bool includeSubfolderContents, const std::stop_token& stop,
                const std::function<void(FileItem&&)>& take) {
     const auto takeDescendant = [&](const std::string& path, const ItemInfo& info) {
         if (stop.stop_requested()) {

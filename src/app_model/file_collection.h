@@ -54,7 +54,7 @@ std::vector<FileItem> collectItems(const FileAccess& files, std::span<const File
 // standardized path, handed to `take` in order. Nothing is compared with the list. Ends early, walking no
 // further, once `stop` is requested.
 void readItems(const FileAccess& files, std::span<const std::filesystem::path> urls,
-               bool includeSubfolderContents, std::stop_token stop,
+               bool includeSubfolderContents, const std::stop_token& stop,
                const std::function<void(FileItem&&)>& take);
 
 inline constexpr const char* kAddPanelMessage = "Choose files or folders whose dates you want to change.";
