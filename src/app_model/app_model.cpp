@@ -117,8 +117,8 @@ bool AppModel::addURLs(std::span<const std::filesystem::path> urls) {
         return false;
     }
     // Synchronous adding ends within this call, where no one can see it under way.
-    const bool announced = !work_.isSynchronous();
-    if (announced) {
+    const bool threaded = !work_.isSynchronous();
+    if (threaded) {
         setActivity(Activity::adding, {});
     }
     // Duplicates are told on this thread, against the list as it grows; the worker only reads the disk.
@@ -129,10 +129,10 @@ bool AppModel::addURLs(std::span<const std::filesystem::path> urls) {
     std::vector<std::filesystem::path> roots(urls.begin(), urls.end());
     const bool includeSubfolderContents = config_.includeSubfolderContents;
 
-    work_.start([this, roots = std::move(roots), includeSubfolderContents, listed, announced,
-                 timed = !work_.isSynchronous()](const std::stop_token& stop, const HandBack& handBack) {
+    work_.start([this, roots = std::move(roots), includeSubfolderContents, listed, threaded](
+                    const std::stop_token& stop, const HandBack& handBack) {
         std::vector<FileItem> batch;
-        BatchClock clock(timed);
+        BatchClock clock(threaded);
         try {
             readItems(files_, roots, includeSubfolderContents, stop, [&](FileItem&& item) {
                 batch.push_back(std::move(item));
@@ -145,9 +145,9 @@ bool AppModel::addURLs(std::span<const std::filesystem::path> urls) {
         } catch (...) {
             // What could not be read is not added; what was read is.
         }
-        handBack([this, listed, last = std::move(batch), announced]() mutable {
+        handBack([this, listed, last = std::move(batch), threaded]() mutable {
             appendBatch(*listed, last);
-            if (announced) {
+            if (threaded) {
                 setActivity(Activity::idle, {});
             }
         });
@@ -315,11 +315,15 @@ void AppModel::takeRefreshed(std::vector<Refreshed>& batch) {
     refreshInPlace(batch);
 }
 
-void AppModel::finishRun(RunEnd& end) {
+void AppModel::storeRefreshed(std::vector<Refreshed>& batch) {
     willWriteItems();
-    refreshInPlace(end.batch);
+    refreshInPlace(batch);
     objectWillChange_.send();
     selection_.clear();
+}
+
+void AppModel::finishRun(RunEnd& end) {
+    storeRefreshed(end.batch);
     objectWillChange_.send();
     for (auto& [position, reason] : end.failures) {
         const Uuid& id = items_[position].id();
@@ -347,10 +351,7 @@ void AppModel::refreshItems() {
     for (std::size_t position = 0; position < items_.size(); ++position) {
         batch.push_back({position, readDates(files_, items_[position].url())});
     }
-    willWriteItems();
-    refreshInPlace(batch);
-    objectWillChange_.send();
-    selection_.clear();
+    storeRefreshed(batch);
 }
 
 void AppModel::summaryAdd(const FileItem& item) const {

@@ -127,6 +127,8 @@ private:
     struct RunEnd;
     void refreshInPlace(std::vector<Refreshed>& batch);
     void takeRefreshed(std::vector<Refreshed>& batch);
+    // One write of the items refreshed in place, then the selection emptied, as a run and a refresh end.
+    void storeRefreshed(std::vector<Refreshed>& batch);
     void finishRun(RunEnd& end);
     void setActivity(Activity activity, Progress progress);
     void summaryAdd(const FileItem& item) const;
