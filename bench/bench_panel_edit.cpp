@@ -4,8 +4,8 @@
 // most 2 (fastest edit against fastest count). Runs offscreen unless QT_QPA_PLATFORM says otherwise.
 #include "app_model/app_model.h"
 #include "ui/action_panel/action_panel_view.h"
+#include "ui/bindings/model_observer.h"
 #include "ui/file_table/file_table_view.h"
-#include "ui/toolkit/model_observer.h"
 #include "ui/toolkit/pickers.h"
 #include "ui/toolkit/stepper.h"
 
@@ -115,7 +115,7 @@ int main(int argc, char** argv) {
     actions->setFixedWidth(320);
     auto* count = new QLabel;
     int countRefreshes = 0;
-    toolkit::ModelObserver countObserver(model, [&] {
+    bindings::ModelObserver countObserver(model, [&] {
         count->setText(QString::number(model.changeCount()) + " of " + QString::number(model.items().size()) +
                        " will change");
         ++countRefreshes;

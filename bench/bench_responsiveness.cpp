@@ -30,8 +30,8 @@
 #include "app_model/hand_back_queue.h"
 #include "linux_fs/linux_file_access.h"
 #include "ui/app_shell/vellumark_app.h"
+#include "ui/bindings/event_loop_hand_back.h"
 #include "ui/main_window/content_view.h"
-#include "ui/toolkit/event_loop_hand_back.h"
 #include "ui/toolkit/stepper.h"
 
 #include <QAction>
@@ -252,7 +252,7 @@ TimingApplication* timing() {
 
 // The event loop's hand-back, timing each function where it runs.
 HandBack timedEventLoopHandBack() {
-    return [handBack = toolkit::eventLoopHandBack()](std::function<void()> function) {
+    return [handBack = bindings::eventLoopHandBack()](std::function<void()> function) {
         handBack([function = std::move(function)] {
             const auto start = Stopwatch::now();
             const double processorStart = threadMilliseconds();

@@ -6,10 +6,10 @@
 #include "support/scripted_open_panel.h"
 #include "ui/action_panel/action_panel_view.h"
 #include "ui/file_table/date_cell.h"
-#include "ui/file_table/date_text.h"
 #include "ui/file_table/file_table_model.h"
 #include "ui/file_table/file_table_view.h"
 #include "ui/toolkit/date_picker.h"
+#include "ui/toolkit/date_text.h"
 #include "ui/toolkit/elided_label.h"
 #include "ui/toolkit/path_text.h"
 #include "ui/toolkit/pickers.h"
@@ -211,9 +211,8 @@ TEST_F(ActionPanelTest, LiftControlsFollowTheChosenSource) {
     EXPECT_FALSE(shown("noSourceText"));
     EXPECT_TRUE(shown("sourceRows"));
     EXPECT_EQ(find<toolkit::ElidedLabel>("sourceName").text(), QStringLiteral("Source Folder"));
-    EXPECT_EQ(find<QLabel>("sourceCreation").text(), file_table::dateText(kCreated.addingSeconds(-kHour)));
-    EXPECT_EQ(find<QLabel>("sourceModification").text(),
-              file_table::dateText(kModified.addingSeconds(-kHour)));
+    EXPECT_EQ(find<QLabel>("sourceCreation").text(), toolkit::dateText(kCreated.addingSeconds(-kHour)));
+    EXPECT_EQ(find<QLabel>("sourceModification").text(), toolkit::dateText(kModified.addingSeconds(-kHour)));
 
     // Cancelling, or confirming without an item, keeps the source.
     sourcePanel_.willAnswer(std::nullopt);
@@ -232,7 +231,7 @@ TEST_F(ActionPanelTest, UnreadableSourceDatesReadAsDashes) {
     panel_.chooseSourceFile();
     QCoreApplication::processEvents();
     EXPECT_EQ(find<QLabel>("sourceCreation").text(), QStringLiteral("-----"));
-    EXPECT_EQ(find<QLabel>("sourceModification").text(), file_table::dateText(kModified));
+    EXPECT_EQ(find<QLabel>("sourceModification").text(), toolkit::dateText(kModified));
 
     sourcePanel_.willAnswer(std::vector<std::filesystem::path>{"/data/locked"});
     panel_.chooseSourceFile();
@@ -310,7 +309,7 @@ TEST(ActionPanelRealFilesTest, AFolderCanBeTheLiftSource) {
 
     EXPECT_EQ(panel.findChild<toolkit::ElidedLabel*>("sourceName")->text(), QStringLiteral("Scans"));
     EXPECT_EQ(panel.findChild<QLabel*>("sourceModification")->text(),
-              file_table::dateText(Date::fromParts(1'500'000'000)));
+              toolkit::dateText(Date::fromParts(1'500'000'000)));
     // Where the file system keeps no birth time the creation row reads "-----"; else it shows one.
     EXPECT_FALSE(panel.findChild<QLabel*>("sourceCreation")->text().isEmpty());
 }

@@ -1,6 +1,6 @@
 #include "ui/app_shell/vellumark_app.h"
+#include "ui/bindings/event_loop_hand_back.h"
 #include "ui/main_window/content_view.h"
-#include "ui/toolkit/event_loop_hand_back.h"
 #include "window_fixture.h"
 
 #include <QLabel>
@@ -49,7 +49,7 @@ TEST(BackgroundWindowTest, AHeldRunShowsProgressAndCancelLocksTheControlsAndAsks
         }
     };
     VellumarkApp app(
-        files, panel, [] { return kNow; }, toolkit::eventLoopHandBack());
+        files, panel, [] { return kNow; }, bindings::eventLoopHandBack());
     // A failed check must not leave the worker held: closing waits for it.
     const std::shared_ptr<void> releaseAtEnd(nullptr, [&](void*) { releaseOnce(); });
     ContentView& window = app.openWindow();

@@ -1,6 +1,6 @@
 // ctest runs each test in a process of its own, so the shared formatter starts unmade in each (the
 // first test here also holds when the whole file runs in one process).
-#include "ui/file_table/date_text.h"
+#include "ui/toolkit/date_text.h"
 
 #include "model/planner.h"
 
@@ -9,7 +9,7 @@
 
 #include <gtest/gtest.h>
 
-namespace vellumark::file_table {
+namespace vellumark::toolkit {
 namespace {
 
 // English, in a zone half an hour off UTC all year, so that a formatter in UTC would show.
@@ -57,4 +57,4 @@ TEST(DateTextTest, TheFormatterIsMadeOnceAndKept) {
 }
 
 }  // namespace
-}  // namespace vellumark::file_table
+}  // namespace vellumark::toolkit

@@ -7,9 +7,9 @@
 #include "support/volumes.h"
 #include "ui/file_table/date_cell.h"
 #include "ui/file_table/date_cell_delegate.h"
-#include "ui/file_table/date_text.h"
 #include "ui/file_table/file_table_model.h"
 #include "ui/file_table/file_table_view.h"
+#include "ui/toolkit/date_text.h"
 #include "ui/toolkit/drop_destination.h"
 #include "ui/toolkit/path_text.h"
 #include "ui/toolkit/text_styles.h"
@@ -192,8 +192,9 @@ TEST_F(FileTableTest, DateCellsTellChangedFromUnchanged) {
     EXPECT_EQ(shifted.current(), kCreated);
     EXPECT_EQ(shifted.newDate(), kCreated.addingSeconds(kHour));
     EXPECT_EQ(dateCellLines(shifted),
-              QList<DateCellLine>({{dateText(kCreated), DateCellLine::Style::superseded},
-                                   {dateText(kCreated.addingSeconds(kHour)), DateCellLine::Style::accent}}));
+              QList<DateCellLine>(
+                  {{toolkit::dateText(kCreated), DateCellLine::Style::superseded},
+                   {toolkit::dateText(kCreated.addingSeconds(kHour)), DateCellLine::Style::accent}}));
 
     const DateCell absent = cell(view, 3, modificationColumn);  // unreadable: both dates absent
     EXPECT_FALSE(absent.changed());
@@ -209,7 +210,7 @@ TEST_F(FileTableTest, DateCellsTellChangedFromUnchanged) {
     const DateCell sameSecond = cell(view, 1, creationColumn);
     EXPECT_FALSE(sameSecond.changed());
     EXPECT_EQ(dateCellLines(sameSecond),
-              QList<DateCellLine>({{dateText(kCreated), DateCellLine::Style::primary}}));
+              QList<DateCellLine>({{toolkit::dateText(kCreated), DateCellLine::Style::primary}}));
     const DateCell untouched = cell(view, 1, modificationColumn);
     EXPECT_FALSE(untouched.changed());
 }
@@ -221,7 +222,7 @@ TEST_F(FileTableTest, RemovedAndAbsentDatesReadAsDashes) {
     QCoreApplication::processEvents();
     // Removing: the current date struck through above "-----".
     EXPECT_EQ(dateCellLines(cell(view, 1, creationColumn)),
-              QList<DateCellLine>({{dateText(kCreated), DateCellLine::Style::superseded},
+              QList<DateCellLine>({{toolkit::dateText(kCreated), DateCellLine::Style::superseded},
                                    {"-----", DateCellLine::Style::accent}}));
     // Already removed: one line "-----", nothing to change.
     EXPECT_EQ(dateCellLines(cell(view, 2, modificationColumn)),
@@ -235,13 +236,13 @@ TEST_F(FileTableTest, RemovedAndAbsentDatesReadAsDashes) {
     QCoreApplication::processEvents();
     EXPECT_EQ(dateCellLines(cell(view, 2, creationColumn)),
               QList<DateCellLine>({{"-----", DateCellLine::Style::superseded},
-                                   {dateText(kModified), DateCellLine::Style::accent}}));
+                                   {toolkit::dateText(kModified), DateCellLine::Style::accent}}));
 
     // Lifting from no source: no new date, so nothing is written and the date stays as it is.
     setConfig([](ActionConfig& config) { config.kind = DateActionKind::liftFromFile; });
     QCoreApplication::processEvents();
     EXPECT_EQ(dateCellLines(cell(view, 1, modificationColumn)),
-              QList<DateCellLine>({{dateText(kModified), DateCellLine::Style::primary}}));
+              QList<DateCellLine>({{toolkit::dateText(kModified), DateCellLine::Style::primary}}));
 }
 
 TEST_F(FileTableTest, CellsSayWhatTheVolumeKeepsAndCannotStore) {
@@ -261,16 +262,17 @@ TEST_F(FileTableTest, CellsSayWhatTheVolumeKeepsAndCannotStore) {
     QCoreApplication::processEvents();
     const QModelIndex kept = model.index(0, creationColumn);
     EXPECT_EQ(dateCellLines(cell(view, 0, creationColumn)),
-              QList<DateCellLine>({{dateText(kCreated), DateCellLine::Style::kept}}));
+              QList<DateCellLine>({{toolkit::dateText(kCreated), DateCellLine::Style::kept}}));
     EXPECT_EQ(kept.data(Qt::ToolTipRole).toString(),
               "ext4 keeps the creation date itself; it cannot be changed.");
-    EXPECT_EQ(kept.data(Qt::AccessibleTextRole).toString(),
-              dateText(kCreated) + ", kept: ext4 keeps the creation date itself; it cannot be changed");
+    EXPECT_EQ(
+        kept.data(Qt::AccessibleTextRole).toString(),
+        toolkit::dateText(kCreated) + ", kept: ext4 keeps the creation date itself; it cannot be changed");
 
     const QModelIndex refused = model.index(0, modificationColumn);
     EXPECT_EQ(dateCellLines(cell(view, 0, modificationColumn)),
-              QList<DateCellLine>({{dateText(kModified), DateCellLine::Style::primary},
-                                   {dateText(k1500), DateCellLine::Style::refused}}));
+              QList<DateCellLine>({{toolkit::dateText(kModified), DateCellLine::Style::primary},
+                                   {toolkit::dateText(k1500), DateCellLine::Style::refused}}));
     EXPECT_EQ(refused.data(Qt::ToolTipRole).toString(),
               "This date cannot be stored on ext4, which keeps dates from 1901-12-13 to 2038-01-19.");
 
@@ -571,7 +573,7 @@ TEST(FileTableRealFilesTest, ADroppedNameThatIsNotUtf8ArrivesIntactAndIsShown) {
     EXPECT_TRUE(shownName.startsWith("caf"));
     EXPECT_TRUE(shownName.endsWith(".txt"));
     EXPECT_EQ(dateCellLines(*view.tableModel().dateCell(0, modificationColumn)).front().text,
-              dateText(Date::fromParts(1'600'000'000)));
+              toolkit::dateText(Date::fromParts(1'600'000'000)));
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-#include "ui/toolkit/model_observer.h"
+#include "ui/bindings/model_observer.h"
 
 #include "app_model/app_model.h"
 #include "qt_test_support.h"
@@ -9,7 +9,7 @@
 
 #include <memory>
 
-namespace vellumark::toolkit {
+namespace vellumark::bindings {
 namespace {
 
 class ModelObserverTest : public ::testing::Test {
@@ -53,4 +53,4 @@ TEST_F(ModelObserverTest, AnObserverGoneBeforeItsPassRefreshesNothing) {
 }
 
 }  // namespace
-}  // namespace vellumark::toolkit
+}  // namespace vellumark::bindings

@@ -1,8 +1,8 @@
 // Icons, the confirmation dialog and the open panel of the toolkit layer.
 #include "qt_test_support.h"
+#include "ui/bindings/qt_open_panel.h"
 #include "ui/toolkit/dialogs.h"
 #include "ui/toolkit/path_text.h"
-#include "ui/toolkit/qt_open_panel.h"
 #include "ui/toolkit/symbol_icons.h"
 #include "ui/toolkit/text_styles.h"
 
@@ -142,7 +142,7 @@ protected:
     }
 
     // The dialog's list, once it shows the folder's two entries.
-    QAbstractItemView& listOf(FileAndFolderDialog& dialog) {
+    QAbstractItemView& listOf(bindings::FileAndFolderDialog& dialog) {
         dialog.setDirectory(folder_.path());
         dialog.show();
         auto* list = dialog.findChild<QAbstractItemView*>("listView");
@@ -159,9 +159,9 @@ TEST_F(OpenPanelTest, ChoosesFilesAndFoldersTogether) {
     OpenPanelOptions options;
     options.allowsMultipleSelection = true;
     options.message = "Choose files or folders whose dates you want to change.";
-    OpenPanelDialog panel(options);
+    bindings::OpenPanelDialog panel(options);
     EXPECT_EQ(panel.findChild<QLabel*>("message")->text(), QString::fromStdString(options.message));
-    FileAndFolderDialog& dialog = panel.fileDialog();
+    bindings::FileAndFolderDialog& dialog = panel.fileDialog();
     QAbstractItemView& list = listOf(dialog);
 
     const QModelIndex root = list.rootIndex();
@@ -180,7 +180,7 @@ TEST_F(OpenPanelTest, ChoosesFilesAndFoldersTogether) {
 
 TEST_F(OpenPanelTest, ReturnAfterTypingAFolderNameGoesIntoTheFolder) {
     OpenPanelOptions options;
-    FileAndFolderDialog dialog(options);
+    bindings::FileAndFolderDialog dialog(options);
     listOf(dialog);
     auto* nameField = dialog.findChild<QLineEdit*>("fileNameEdit");
     nameField->setFocus();

@@ -8,8 +8,8 @@
 #include "support/scripted_open_panel.h"
 #include "support/volumes.h"
 #include "ui/action_panel/action_panel_view.h"
+#include "ui/bindings/qt_open_panel.h"
 #include "ui/file_table/file_table_view.h"
-#include "ui/toolkit/qt_open_panel.h"
 #include "ui/toolkit/symbol_icons.h"
 
 #include <QAbstractItemView>
@@ -196,7 +196,7 @@ int main(int argc, char** argv) {
     OpenPanelOptions options;
     options.allowsMultipleSelection = true;
     options.message = "Choose files or folders whose dates you want to change.";
-    toolkit::OpenPanelDialog openPanel(options);
+    bindings::OpenPanelDialog openPanel(options);
     openPanel.fileDialog().setDirectory(QDir::currentPath());
     openPanel.show();
     auto* list = openPanel.findChild<QAbstractItemView*>("treeView");

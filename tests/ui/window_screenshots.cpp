@@ -5,8 +5,8 @@
 #include "support/scripted_open_panel.h"
 #include "support/volumes.h"
 #include "ui/app_shell/vellumark_app.h"
+#include "ui/bindings/event_loop_hand_back.h"
 #include "ui/main_window/content_view.h"
-#include "ui/toolkit/event_loop_hand_back.h"
 
 #include <QApplication>
 #include <QDir>
@@ -73,7 +73,7 @@ int shootRunInProgress(const QString& folder, FakeFileAccess& files,
         }
     };
     ScriptedOpenPanel panel;
-    VellumarkApp app(files, panel, systemClock(), toolkit::eventLoopHandBack());
+    VellumarkApp app(files, panel, systemClock(), bindings::eventLoopHandBack());
     const std::shared_ptr<void> releaseAtEnd(nullptr, [&](void*) { release.set_value(); });
     ContentView& window = app.openWindow();
     window.move(40, 30);

@@ -1,11 +1,11 @@
 #include "ui/action_panel/action_panel_view.h"
 
 #include "model/action_vocabulary.h"
-#include "ui/file_table/date_text.h"
+#include "ui/bindings/model_observer.h"
 #include "ui/toolkit/commands.h"
 #include "ui/toolkit/date_picker.h"
+#include "ui/toolkit/date_text.h"
 #include "ui/toolkit/elided_label.h"
-#include "ui/toolkit/model_observer.h"
 #include "ui/toolkit/path_text.h"
 #include "ui/toolkit/pickers.h"
 #include "ui/toolkit/stepper.h"
@@ -59,7 +59,7 @@ ActionPanelView::ActionPanelView(AppModel& model, OpenPanel& sourcePanel, QWidge
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(scroll);
 
-    observer_ = new toolkit::ModelObserver(
+    observer_ = new bindings::ModelObserver(
         model_, [this] { refresh(); }, this);
     refresh();
 }
@@ -266,8 +266,8 @@ void ActionPanelView::refresh() {
     sourceRows_->setVisible(hasSource);
     if (hasSource) {
         sourceName_->setText(toolkit::displayName(*config.liftSourceURL));
-        sourceCreation_->setText(file_table::dateText(config.liftCreation));
-        sourceModification_->setText(file_table::dateText(config.liftModification));
+        sourceCreation_->setText(toolkit::dateText(config.liftCreation));
+        sourceModification_->setText(toolkit::dateText(config.liftModification));
     }
 
     autoCorrectToggle_->showChecked(config.correctInconsistencies);

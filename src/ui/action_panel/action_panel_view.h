@@ -11,10 +11,13 @@ class QGroupBox;
 class QLabel;
 class QPushButton;
 
+namespace vellumark::bindings {
+class ModelObserver;
+}  // namespace vellumark::bindings
+
 namespace vellumark::toolkit {
 class DatePicker;
 class ElidedLabel;
-class ModelObserver;
 class PopUpPicker;
 class SegmentedPicker;
 class Stepper;
@@ -73,7 +76,7 @@ private:
     QLabel* sourceModification_ = nullptr;
     toolkit::Toggle* autoCorrectToggle_ = nullptr;
     toolkit::Toggle* subfoldersToggle_ = nullptr;
-    toolkit::ModelObserver* observer_ = nullptr;
+    bindings::ModelObserver* observer_ = nullptr;
 };
 
 }  // namespace vellumark::action_panel

@@ -1,9 +1,9 @@
 #include "ui/app_shell/vellumark_app.h"
 
 #include "linux_fs/linux_file_access.h"
+#include "ui/bindings/event_loop_hand_back.h"
+#include "ui/bindings/qt_open_panel.h"
 #include "ui/main_window/content_view.h"
-#include "ui/toolkit/event_loop_hand_back.h"
-#include "ui/toolkit/qt_open_panel.h"
 
 #include <QAction>
 #include <QApplication>
@@ -27,11 +27,11 @@ QIcon applicationIcon() {
 
 VellumarkApp::VellumarkApp()
     : ownedFiles_(std::make_unique<LinuxFileAccess>()),
-      ownedPanel_(std::make_unique<toolkit::QtOpenPanel>()),
+      ownedPanel_(std::make_unique<bindings::QtOpenPanel>()),
       files_(*ownedFiles_),
       openPanel_(*ownedPanel_),
       clock_(systemClock()),
-      handBack_(toolkit::eventLoopHandBack()) {}
+      handBack_(bindings::eventLoopHandBack()) {}
 
 VellumarkApp::VellumarkApp(FileAccess& files, OpenPanel& openPanel, Clock clock, HandBack handBack)
     : files_(files), openPanel_(openPanel), clock_(std::move(clock)), handBack_(std::move(handBack)) {}

@@ -12,7 +12,7 @@ namespace vellumark {
 
 class ContentView;
 
-namespace toolkit {
+namespace bindings {
 class QtOpenPanel;
 }
 
@@ -44,7 +44,7 @@ public:
 
 private:
     std::unique_ptr<FileAccess> ownedFiles_;
-    std::unique_ptr<toolkit::QtOpenPanel> ownedPanel_;
+    std::unique_ptr<bindings::QtOpenPanel> ownedPanel_;
     FileAccess& files_;
     OpenPanel& openPanel_;
     Clock clock_;

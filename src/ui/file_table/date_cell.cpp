@@ -2,7 +2,7 @@
 
 #include "app_model/date_reasons.h"
 #include "model/planner.h"
-#include "ui/file_table/date_text.h"
+#include "ui/toolkit/date_text.h"
 
 #include <QCoreApplication>
 
@@ -16,7 +16,7 @@ QString tr(const char* text) {
 
 // A date a shift left at an end of the range has no readable text.
 QString refusedText(const DateCell& cell) {
-    return passedRangeEnd(cell.newDate()) ? tr("Out of range") : dateText(cell.newDate());
+    return passedRangeEnd(cell.newDate()) ? tr("Out of range") : toolkit::dateText(cell.newDate());
 }
 
 // "from 1901-12-13 to 2038-01-19", "from 1980-01-01", "until 2107-12-31": the volume's range to follow
@@ -47,15 +47,15 @@ QList<DateCellLine> dateCellLines(const DateCell& cell) {
         case DateFate::unchanged:
             break;
         case DateFate::changes:
-            return {{dateText(cell.current()), DateCellLine::Style::superseded},
-                    {dateText(cell.newDate()), DateCellLine::Style::accent}};
+            return {{toolkit::dateText(cell.current()), DateCellLine::Style::superseded},
+                    {toolkit::dateText(cell.newDate()), DateCellLine::Style::accent}};
         case DateFate::kept:
-            return {{dateText(cell.current()), DateCellLine::Style::kept}};
+            return {{toolkit::dateText(cell.current()), DateCellLine::Style::kept}};
         case DateFate::notStorable:
-            return {{dateText(cell.current()), DateCellLine::Style::primary},
+            return {{toolkit::dateText(cell.current()), DateCellLine::Style::primary},
                     {refusedText(cell), DateCellLine::Style::refused}};
     }
-    return {{dateText(cell.current()), DateCellLine::Style::primary}};
+    return {{toolkit::dateText(cell.current()), DateCellLine::Style::primary}};
 }
 
 QString dateCellToolTip(const DateCell& cell) {
@@ -77,12 +77,12 @@ QString dateCellToolTip(const DateCell& cell) {
 }
 
 QString dateCellAccessibleText(const DateCell& cell) {
-    QString current = dateText(cell.current());
+    QString current = toolkit::dateText(cell.current());
     switch (cell.fate()) {
         case DateFate::unchanged:
             break;
         case DateFate::changes:
-            return tr("%1, changes to %2").arg(current, dateText(cell.newDate()));
+            return tr("%1, changes to %2").arg(current, toolkit::dateText(cell.newDate()));
         case DateFate::kept:
             return tr("%1, kept: %2").arg(current, QString::fromStdString(keptCreationText(cell.volume())));
         case DateFate::notStorable: {
@@ -92,8 +92,8 @@ QString dateCellAccessibleText(const DateCell& cell) {
                     .arg(current, QString::fromStdString(notStorableText(volume, *cell.newDate())));
             }
             return tr("%1, cannot change to %2: %3 keeps dates %4")
-                .arg(current, dateText(cell.newDate()), QString::fromStdString(fileSystemName(volume)),
-                     rangeText(volume));
+                .arg(current, toolkit::dateText(cell.newDate()),
+                     QString::fromStdString(fileSystemName(volume)), rangeText(volume));
         }
     }
     return current;

@@ -1,7 +1,7 @@
 #include "ui/file_table/file_table_model.h"
 
 #include "model/planner.h"
-#include "ui/file_table/date_text.h"
+#include "ui/toolkit/date_text.h"
 #include "ui/toolkit/path_text.h"
 #include "ui/toolkit/symbol_icons.h"
 

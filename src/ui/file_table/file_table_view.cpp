@@ -1,9 +1,9 @@
 #include "ui/file_table/file_table_view.h"
 
+#include "ui/bindings/model_observer.h"
+#include "ui/bindings/selection_binding.h"
 #include "ui/file_table/date_cell_delegate.h"
 #include "ui/file_table/file_table_model.h"
-#include "ui/toolkit/model_observer.h"
-#include "ui/toolkit/selection_binding.h"
 
 #include <QEvent>
 #include <QHeaderView>
@@ -67,9 +67,9 @@ FileTableView::FileTableView(AppModel& model, QWidget* parent)
             [this](int column, int, int newSize) { keepColumnMinimum(column, newSize); });
     table_->viewport()->installEventFilter(this);
 
-    selection_ = new toolkit::SelectionBinding(
+    selection_ = new bindings::SelectionBinding(
         *table_, [this](int row) -> const Uuid& { return tableModel_->idAt(row); }, model_, this);
-    observer_ = new toolkit::ModelObserver(
+    observer_ = new bindings::ModelObserver(
         model_, [this] { refresh(); }, this);
     refresh();
 }
@@ -78,7 +78,7 @@ FileTableView::~FileTableView() = default;
 
 void FileTableView::refresh() {
     // Rows replaced here are not the user's selection changes.
-    const toolkit::SelectionBinding::ShowingScope showing(*selection_);
+    const bindings::SelectionBinding::ShowingScope showing(*selection_);
     const bool rowsChanged = tableModel_->refresh();
     selection_->showSelection(rowsChanged);
 }

@@ -5,10 +5,10 @@
 #include <QTableView>
 #include <QWidget>
 
-namespace vellumark::toolkit {
+namespace vellumark::bindings {
 class ModelObserver;
 class SelectionBinding;
-}  // namespace vellumark::toolkit
+}  // namespace vellumark::bindings
 
 namespace vellumark::file_table {
 
@@ -45,8 +45,8 @@ private:
     FileTableModel* tableModel_;
     QTableView* table_;
     DateCellDelegate* dateDelegate_;
-    toolkit::SelectionBinding* selection_;
-    toolkit::ModelObserver* observer_;
+    bindings::SelectionBinding* selection_;
+    bindings::ModelObserver* observer_;
     bool fittingColumns_ = false;
     bool userSizedColumns_ = false;
 };

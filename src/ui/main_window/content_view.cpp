@@ -1,6 +1,7 @@
 #include "ui/main_window/content_view.h"
 
 #include "ui/action_panel/action_panel_view.h"
+#include "ui/bindings/model_observer.h"
 #include "ui/file_table/file_table_view.h"
 #include "ui/main_window/drop_highlight.h"
 #include "ui/main_window/empty_state_view.h"
@@ -8,7 +9,6 @@
 #include "ui/toolkit/commands.h"
 #include "ui/toolkit/dialogs.h"
 #include "ui/toolkit/drop_destination.h"
-#include "ui/toolkit/model_observer.h"
 #include "ui/toolkit/symbol_icons.h"
 #include "ui/toolkit/text_styles.h"
 
@@ -73,7 +73,7 @@ ContentView::ContentView(AppModel& model, OpenPanel& sourcePanel, QWidget* paren
         notice_.clear();
         refresh();
     });
-    observer_ = new toolkit::ModelObserver(
+    observer_ = new bindings::ModelObserver(
         model_, [this] { refresh(); }, this);
     refresh();
 }

@@ -30,7 +30,7 @@ class ActionPanelView;
 namespace file_table {
 class FileTableView;
 }
-namespace toolkit {
+namespace bindings {
 class ModelObserver;
 }
 
@@ -100,7 +100,7 @@ private:
     QPointer<QMessageBox> closeQuestion_;
     std::optional<Uuid> presentedResult_;
 
-    toolkit::ModelObserver* observer_ = nullptr;
+    bindings::ModelObserver* observer_ = nullptr;
 };
 
 }  // namespace vellumark

@@ -1,11 +1,11 @@
-#include "ui/toolkit/selection_binding.h"
+#include "ui/bindings/selection_binding.h"
 
 #include <QItemSelectionModel>
 #include <QScopedValueRollback>
 
 #include <algorithm>
 
-namespace vellumark::toolkit {
+namespace vellumark::bindings {
 
 namespace {
 
@@ -226,4 +226,4 @@ void SelectionBinding::select(const Selection& ids) {
     selectionModel.select(selection, QItemSelectionModel::Select);
 }
 
-}  // namespace vellumark::toolkit
+}  // namespace vellumark::bindings

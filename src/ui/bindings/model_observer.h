@@ -7,7 +7,7 @@
 
 #include <functional>
 
-namespace vellumark::toolkit {
+namespace vellumark::bindings {
 
 // Redraws a view from the model. A change notification schedules one refresh on the next pass of the
 // event loop, and every further notification before it runs joins that same refresh, so a burst of
@@ -32,4 +32,4 @@ private:
     bool pending_ = false;
 };
 
-}  // namespace vellumark::toolkit
+}  // namespace vellumark::bindings

@@ -1,9 +1,9 @@
-#include "ui/toolkit/event_loop_hand_back.h"
+#include "ui/bindings/event_loop_hand_back.h"
 
 #include <QCoreApplication>
 #include <QMetaObject>
 
-namespace vellumark::toolkit {
+namespace vellumark::bindings {
 
 HandBack eventLoopHandBack() {
     return [](std::function<void()> function) {
@@ -12,4 +12,4 @@ HandBack eventLoopHandBack() {
     };
 }
 
-}  // namespace vellumark::toolkit
+}  // namespace vellumark::bindings

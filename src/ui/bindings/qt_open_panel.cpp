@@ -1,4 +1,4 @@
-#include "ui/toolkit/qt_open_panel.h"
+#include "ui/bindings/qt_open_panel.h"
 
 #include "ui/toolkit/path_text.h"
 
@@ -8,7 +8,7 @@
 #include <QLineEdit>
 #include <QVBoxLayout>
 
-namespace vellumark::toolkit {
+namespace vellumark::bindings {
 
 FileAndFolderDialog::FileAndFolderDialog(const OpenPanelOptions& options, QWidget* parent)
     : QFileDialog(parent), takesFolders_(options.canChooseDirectories && options.canChooseFiles) {
@@ -52,7 +52,7 @@ void FileAndFolderDialog::done(int result) {
     if (result == QDialog::Accepted) {
         const QStringList files = selectedFiles();
         for (const QString& file : files) {
-            chosen_.push_back(pathFromLocalFile(file));
+            chosen_.push_back(toolkit::pathFromLocalFile(file));
         }
     }
     QFileDialog::done(result);
@@ -88,4 +88,4 @@ std::optional<std::vector<std::filesystem::path>> QtOpenPanel::runModal(const Op
     return dialog.fileDialog().chosenPaths();
 }
 
-}  // namespace vellumark::toolkit
+}  // namespace vellumark::bindings

@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-namespace vellumark::toolkit {
+namespace vellumark::bindings {
 
 // Binds a table's row selection to the model's selection, a set of row ids. Each change of the selection by
 // the user writes the model once, at a cost proportional to what changed, not to what is selected:
@@ -74,4 +74,4 @@ private:
     static constexpr std::size_t kRowsCheckedPerPass = 1 << 16;
 };
 
-}  // namespace vellumark::toolkit
+}  // namespace vellumark::bindings

@@ -1,6 +1,6 @@
-#include "ui/toolkit/model_observer.h"
+#include "ui/bindings/model_observer.h"
 
-namespace vellumark::toolkit {
+namespace vellumark::bindings {
 
 ModelObserver::ModelObserver(ChangePublisher& publisher, std::function<void()> refresh, QObject* parent)
     : QObject(parent),
@@ -21,4 +21,4 @@ void ModelObserver::runRefresh() {
     refresh_();
 }
 
-}  // namespace vellumark::toolkit
+}  // namespace vellumark::bindings

@@ -10,7 +10,7 @@
 #include <optional>
 #include <vector>
 
-namespace vellumark::toolkit {
+namespace vellumark::bindings {
 
 // Qt's own (non-native) file dialog, adapted so that its "Open" also takes folders: whatever is selected
 // in the list, files and folders alike, is chosen. Double-clicking a folder, or typing its name and
@@ -60,4 +60,4 @@ private:
     QString lastDirectory_;
 };
 
-}  // namespace vellumark::toolkit
+}  // namespace vellumark::bindings

@@ -1,4 +1,4 @@
-#include "ui/file_table/date_text.h"
+#include "ui/toolkit/date_text.h"
 
 #include "model/planner.h"
 
@@ -7,7 +7,7 @@
 
 #include <memory>
 
-namespace vellumark::file_table {
+namespace vellumark::toolkit {
 
 namespace {
 
@@ -50,4 +50,4 @@ QString dateText(const std::optional<Date>& date) {
     return QString(reinterpret_cast<const QChar*>(text.getBuffer()), text.length());
 }
 
-}  // namespace vellumark::file_table
+}  // namespace vellumark::toolkit

@@ -8,7 +8,7 @@
 
 #include <optional>
 
-namespace vellumark::file_table {
+namespace vellumark::toolkit {
 
 // The one date formatter of the process: the locale's medium date and medium time (with seconds), in
 // the user's time zone and calendar. Made on first use, never changed; user-interface thread only.
@@ -23,4 +23,4 @@ bool isSharedDateFormatterCreated();
 // not made for the two "-----" cases.
 QString dateText(const std::optional<Date>& date);
 
-}  // namespace vellumark::file_table
+}  // namespace vellumark::toolkit
