@@ -2,6 +2,7 @@
 
 #include "app_model/apply_run.h"
 #include "app_model/file_collection.h"
+#include "app_model/journaled_runs.h"
 #include "app_model/listed_paths.h"
 
 #include <algorithm>
@@ -222,73 +223,270 @@ void AppModel::setLiftSource(const std::filesystem::path& url) {
     editConfig([&dates](ActionConfig& config) { config.liftModification = dates.modificationDate; });
 }
 
-void AppModel::applyChanges() {
-    if (isApplying_ || isBusy()) {
-        return;
-    }
+void AppModel::beginProcessing(Progress progress) {
     // Set before the first notification (which an observer might answer by applying again) and cleared
     // after the last.
     isApplying_ = true;
-    // The instant the confirmation was planned with: the run writes what was shown.
-    const Date now = planInstant();
     objectWillChange_.send();
     isProcessing_ = true;
     activity_ = Activity::applying;
-    progress_ = {0, items_.size()};
+    progress_ = progress;
+}
+
+void AppModel::applyChanges(JournalUse use) {
+    if (isApplying_ || isBusy()) {
+        return;
+    }
+    // The instant the confirmation was planned with: the run writes what was shown.
+    const Date now = planInstant();
+    beginProcessing({0, items_.size()});
+    RunJournal* journal = use == JournalUse::required ? journal_ : nullptr;
 
     // The worker reads the item it is at and those after it; this thread refreshes only items before it,
     // from the batches handed back, and nothing else changes the list or the settings during the run.
-    work_.start([this, config = config_, now, count = items_.size(), timed = !work_.isSynchronous()](
+    work_.start([this, config = config_, now, count = items_.size(), timed = !work_.isSynchronous(), journal](
                     const std::stop_token& stop, const HandBack& handBack) {
-        RunEnd end;
-        PlanSummary summary;
-        BatchClock clock(timed);
-        bool stopped = false;
-        for (std::size_t position = 0; position < count; ++position) {
-            const FileItem& item = items_[position];
-            stopped = stopped || stop.stop_requested();
+        runApply(config, now, count, timed, journal, stop, handBack);
+    });
+}
+
+namespace {
+
+// Writes a run's outcomes to its journal as the run hands back its batches. Once the journal fails, the
+// run stops writing dates: each write must be on record before the next.
+class OutcomeRecorder {
+public:
+    OutcomeRecorder(RunJournal* journal, std::int64_t run) : journal_(journal), run_(run) {}
+
+    void add(std::size_t index, EntryOutcome outcome, const DateAttributes& after) {
+        if (journal_ != nullptr) {
+            pending_.push_back({index, outcome, after});
+        }
+    }
+
+    // False, with the reason kept, when the journal could not be written.
+    bool flush() {
+        if (journal_ == nullptr || pending_.empty() || failure_) {
+            return !failure_;
+        }
+        try {
+            journal_->recordOutcomes(run_, pending_);
+        } catch (const std::exception& error) {
+            failure_ = error.what();
+        }
+        pending_.clear();
+        return !failure_;
+    }
+
+    void complete(const ProcessResult& result) {
+        if (flush() && journal_ != nullptr) {
             try {
-                const PlannedDates plan = planDates(item, config, now);
-                std::optional<FileDateError> error;
-                ItemInfo after;
-                if (!changesAnything(item, plan)) {
-                    after = files_.inspect(item.url());
-                } else if (stopped) {
-                    ++end.result.notAttempted;
-                    after = files_.inspect(item.url());
-                } else {
-                    WrittenChange written = writeAndRead(files_, item, plan);
-                    error = std::move(written.error);
-                    after = written.after;
-                    end.result.succeeded += error ? 0 : 1;
-                }
-                if (!error && !stopped) {
-                    error = refusal(item, plan);
-                }
-                if (!stopped) {
-                    addToSummary(summary, item, plan);
-                }
-                if (error) {
-                    ++end.result.failed;
-                    end.result.errors.push_back(error->description());
-                    end.failures.emplace_back(position, std::move(error->underlying));
-                }
-                end.batch.push_back({position, readDatesFrom(after)});
-            } catch (const std::exception& failure) {
-                // The item keeps what the list showed of it.
-                ++end.result.failed;
-                const FileDateError error{item.url(), failure.what()};
-                end.result.errors.push_back(error.description());
-                end.failures.emplace_back(position, error.underlying);
-            }
-            if (clock.due(end.batch.size())) {
-                handBack([this, batch = std::move(end.batch)]() mutable { takeRefreshed(batch); });
-                end.batch = {};
+                journal_->completeRun(run_, result.succeeded, result.failed);
+            } catch (const std::exception& error) {
+                failure_ = error.what();
             }
         }
-        end.result.keptCreation = std::move(summary.keptCreation);
-        handBack([this, end = std::move(end)]() mutable { finishRun(end); });
+    }
+
+    const std::optional<std::string>& failure() const { return failure_; }
+
+private:
+    RunJournal* journal_;
+    std::int64_t run_;
+    std::vector<EntryResult> pending_;
+    std::optional<std::string> failure_;
+};
+
+DateAttributes datesOf(const ReadDates& dates) {
+    return {dates.creationDate, dates.modificationDate};
+}
+
+}  // namespace
+
+void AppModel::runApply(const ActionConfig& config, Date now, std::size_t count, bool timed,
+                        RunJournal* journal, const std::stop_token& stop, const HandBack& handBack) {
+    RunEnd end;
+    std::int64_t runId = 0;
+    if (journal != nullptr) {
+        // Every item about to be written is on record before the first write.
+        std::vector<JournalEntry> entries;
+        for (std::size_t position = 0; position < count; ++position) {
+            const FileItem& item = items_[position];
+            const PlannedDates plan = planDates(item, config, now);
+            if (changesAnything(item, plan)) {
+                entries.push_back(journalEntry(item, plan));
+            }
+        }
+        RunRecord run;
+        run.startedAt = clock_();
+        run.action = std::string(title(config.kind));
+        run.settings = settingsText(config);
+        try {
+            runId = journal->beginRun(run, entries);
+        } catch (const std::exception& error) {
+            end.result.notAttempted = static_cast<std::int64_t>(entries.size());
+            end.result.journalFailure = error.what();
+            handBack([this, end = std::move(end)]() mutable { finishRun(end); });
+            return;
+        }
+    }
+    OutcomeRecorder outcomes(journal, runId);
+    std::size_t entryIndex = 0;
+    PlanSummary summary;
+    BatchClock clock(timed);
+    bool stopped = false;
+    for (std::size_t position = 0; position < count; ++position) {
+        const FileItem& item = items_[position];
+        stopped = stopped || stop.stop_requested();
+        try {
+            const PlannedDates plan = planDates(item, config, now);
+            const bool changing = changesAnything(item, plan);
+            std::optional<FileDateError> error;
+            ItemInfo after;
+            if (!changing) {
+                after = files_.inspect(item.url());
+            } else if (stopped) {
+                ++end.result.notAttempted;
+                after = files_.inspect(item.url());
+                outcomes.add(entryIndex++, EntryOutcome::notAttempted, datesOf(readDatesFrom(after)));
+            } else {
+                WrittenChange written = writeAndRead(files_, item, plan);
+                error = std::move(written.error);
+                after = written.after;
+                end.result.succeeded += error ? 0 : 1;
+                outcomes.add(entryIndex++, error ? EntryOutcome::failed : EntryOutcome::changed,
+                             datesOf(readDatesFrom(after)));
+            }
+            if (!error && !stopped) {
+                error = refusal(item, plan);
+            }
+            if (!stopped) {
+                addToSummary(summary, item, plan);
+            }
+            if (error) {
+                ++end.result.failed;
+                end.result.errors.push_back(error->description());
+                end.failures.emplace_back(position, std::move(error->underlying));
+            }
+            end.batch.push_back({position, readDatesFrom(after)});
+        } catch (const std::exception& failure) {
+            // The item keeps what the list showed of it.
+            ++end.result.failed;
+            const FileDateError error{item.url(), failure.what()};
+            end.result.errors.push_back(error.description());
+            end.failures.emplace_back(position, error.underlying);
+        }
+        if (clock.due(end.batch.size())) {
+            stopped = !outcomes.flush() || stopped;
+            handBack([this, batch = std::move(end.batch)]() mutable { takeRefreshed(batch); });
+            end.batch = {};
+        }
+    }
+    outcomes.complete(end.result);
+    end.result.journalStopped = outcomes.failure();
+    end.result.keptCreation = std::move(summary.keptCreation);
+    handBack([this, end = std::move(end)]() mutable { finishRun(end); });
+}
+
+void AppModel::restoreRun(std::int64_t run) {
+    if (isApplying_ || isBusy() || journal_ == nullptr) {
+        return;
+    }
+    std::optional<RunRecord> restored;
+    try {
+        restored = journal_->run(run);
+    } catch (const std::exception&) {
+    }
+    if (!restored) {
+        return;
+    }
+    beginProcessing({0, static_cast<std::size_t>(restored->itemCount)});
+    work_.start([this, restored = std::move(*restored), timed = !work_.isSynchronous()](
+                    const std::stop_token& stop, const HandBack& handBack) {
+        runRestore(restored, timed, stop, handBack);
     });
+}
+
+void AppModel::runRestore(const RunRecord& restored, bool timed, const std::stop_token& stop,
+                          const HandBack& handBack) {
+    RunEnd end;
+    end.result.restoredAction = restored.action;
+    std::vector<RestoreStep> steps;
+    std::int64_t runId = 0;
+    try {
+        for (const JournaledEntry& journaled : journal_->entries(restored.id)) {
+            if (std::optional<RestoreStep> step = restoreStep(journaled)) {
+                steps.push_back(std::move(*step));
+            }
+        }
+        std::vector<JournalEntry> entries;
+        entries.reserve(steps.size());
+        for (const RestoreStep& step : steps) {
+            entries.push_back({step.path, step.identity, step.expected, step.target});
+        }
+        RunRecord run;
+        run.startedAt = clock_();
+        run.action = restored.action;
+        run.settings = restored.settings;
+        run.restores = restored.id;
+        run.depth = restored.depth + 1;
+        runId = journal_->beginRun(run, entries);
+    } catch (const std::exception& error) {
+        end.result.journalFailure = error.what();
+        handBack([this, end = std::move(end)]() mutable { finishRun(end); });
+        return;
+    }
+    OutcomeRecorder outcomes(journal_, runId);
+    BatchClock clock(timed);
+    bool stopped = false;
+    std::size_t sinceHandBack = 0;
+    for (std::size_t index = 0; index < steps.size(); ++index) {
+        const RestoreStep& step = steps[index];
+        stopped = stopped || stop.stop_requested();
+        if (stopped) {
+            ++end.result.notAttempted;
+            outcomes.add(index, EntryOutcome::notAttempted, step.expected);
+            continue;
+        }
+        RestoredItem restoredItem;
+        try {
+            restoredItem = restoreItem(files_, step);
+        } catch (const std::exception& failure) {
+            restoredItem.outcome = EntryOutcome::failed;
+            restoredItem.failure = failure.what();
+        }
+        outcomes.add(index, restoredItem.outcome, restoredItem.after);
+        end.result.succeeded += restoredItem.outcome == EntryOutcome::changed ? 1 : 0;
+        if (restoredItem.failure) {
+            ++end.result.failed;
+            end.result.errors.push_back(FileDateError{step.path, *restoredItem.failure}.description());
+        }
+        if (clock.due(++sinceHandBack)) {
+            stopped = !outcomes.flush() || stopped;
+            handBack([this, done = index + 1, total = steps.size()] {
+                setActivity(Activity::applying, {done, total});
+            });
+            sinceHandBack = 0;
+        }
+    }
+    outcomes.complete(end.result);
+    end.result.journalStopped = outcomes.failure();
+    rereadList(end, timed, handBack);
+}
+
+void AppModel::rereadList(RunEnd& end, bool timed, const HandBack& handBack) {
+    BatchClock clock(timed);
+    for (std::size_t position = 0; position < items_.size(); ++position) {
+        end.batch.push_back({position, readDates(files_, items_[position].url())});
+        if (clock.due(end.batch.size())) {
+            handBack([this, batch = std::move(end.batch)]() mutable {
+                objectWillChange_.send();
+                refreshInPlace(batch);
+            });
+            end.batch = {};
+        }
+    }
+    handBack([this, end = std::move(end)]() mutable { finishRun(end); });
 }
 
 void AppModel::refreshInPlace(std::vector<Refreshed>& batch) {
@@ -306,13 +504,13 @@ void AppModel::refreshInPlace(std::vector<Refreshed>& batch) {
         item.volume = dates.volume;
         summaryAdd(item);
     }
-    progress_.done += batch.size();
 }
 
 void AppModel::takeRefreshed(std::vector<Refreshed>& batch) {
     // The same items with the dates they have now: the list keeps its order and its ids.
     objectWillChange_.send();
     refreshInPlace(batch);
+    progress_.done += batch.size();
 }
 
 void AppModel::storeRefreshed(std::vector<Refreshed>& batch) {
@@ -323,7 +521,9 @@ void AppModel::storeRefreshed(std::vector<Refreshed>& batch) {
 }
 
 void AppModel::finishRun(RunEnd& end) {
-    storeRefreshed(end.batch);
+    if (!end.result.journalFailure) {
+        storeRefreshed(end.batch);
+    }
     objectWillChange_.send();
     for (auto& [position, reason] : end.failures) {
         const Uuid& id = items_[position].id();
@@ -336,6 +536,56 @@ void AppModel::finishRun(RunEnd& end) {
     activity_ = Activity::idle;
     progress_ = {};
     isApplying_ = false;
+    reloadLatestRun();
+}
+
+void AppModel::setJournal(RunJournal* journal) {
+    journal_ = journal;
+    reloadLatestRun();
+}
+
+void AppModel::reloadLatestRun() {
+    if (journal_ == nullptr) {
+        return;
+    }
+    std::optional<RunRecord> latest;
+    try {
+        std::vector<RunRecord> runs = journal_->runs();
+        if (!runs.empty()) {
+            latest = std::move(runs.front());
+        }
+    } catch (const std::exception&) {
+        // A journal that cannot be read offers nothing to undo.
+    }
+    objectWillChange_.send();
+    latestRun_ = std::move(latest);
+}
+
+std::optional<RunRecord> AppModel::interruptedRun() const {
+    if (journal_ == nullptr) {
+        return std::nullopt;
+    }
+    try {
+        for (RunRecord& run : journal_->runs()) {
+            if (!run.complete) {
+                return std::move(run);
+            }
+        }
+    } catch (const std::exception&) {
+    }
+    return std::nullopt;
+}
+
+void AppModel::dismissInterrupted(std::int64_t run) {
+    if (journal_ == nullptr) {
+        return;
+    }
+    try {
+        journal_->markInterrupted(run);
+    } catch (const std::exception&) {
+        // Offered again at the next start.
+    }
+    reloadLatestRun();
 }
 
 void AppModel::cancel() {

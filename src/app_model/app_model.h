@@ -5,6 +5,7 @@
 #include "app_model/file_access.h"
 #include "app_model/open_panel.h"
 #include "app_model/process_result.h"
+#include "app_model/run_journal.h"
 #include "model/action_config.h"
 #include "model/file_item.h"
 #include "model/planned_change.h"
@@ -25,6 +26,10 @@ namespace vellumark {
 class ListedPaths;
 
 using Selection = std::unordered_set<Uuid>;
+
+// Whether a run is written down in the journal first. A run that cannot be is not started, unless the user
+// chooses to go without.
+enum class JournalUse { required, skipped };
 
 // What the model is doing in the background.
 enum class Activity { idle, adding, applying };
@@ -95,13 +100,29 @@ public:
     void removeSelected();
     void removeAll();
     void setLiftSource(const std::filesystem::path& url);
-    void applyChanges();
+    void applyChanges(JournalUse use = JournalUse::required);
     // Stops adding or applying after the item at hand; what was done so far stays.
     void cancel();
     // Waits until the background work has handed back its last batch; that batch runs later, on the
     // owner's thread.
     void waitForWork() { work_.wait(); }
     void refreshItems();
+
+    // The journal every run is written down in first; none by default, and then runs are not journaled
+    // and nothing can be restored. Reads the newest run; call while idle.
+    void setJournal(RunJournal* journal);
+    RunJournal* journal() const { return journal_; }
+    // The newest run in the journal: Undo puts back its previous dates unless it is an undo itself, when
+    // Redo does. Read again whenever a run ends.
+    const std::optional<RunRecord>& latestRun() const { return latestRun_; }
+    // The newest run that never completed and was not yet offered, if the program ended during it.
+    std::optional<RunRecord> interruptedRun() const;
+    // The interrupted run is offered once: afterwards it counts as complete and interrupted.
+    void dismissInterrupted(std::int64_t run);
+    // Puts back the dates that `run` found, on every item it changed whose dates are still the ones it left,
+    // as a run of its own: journaled, in the background, with the result and the list read again as after
+    // applying. Items whose dates changed since are left as they are and reported.
+    void restoreRun(std::int64_t run);
 
     // "Now" for planning, the same for every caller until a second has passed (or until planSummary()
     // renews it): a table and the count drawn together agree. While a run is on, the run's own instant.
@@ -130,6 +151,14 @@ private:
     // One write of the items refreshed in place, then the selection emptied, as a run and a refresh end.
     void storeRefreshed(std::vector<Refreshed>& batch);
     void finishRun(RunEnd& end);
+    void runApply(const ActionConfig& config, Date now, std::size_t count, bool timed, RunJournal* journal,
+                  const std::stop_token& stop, const HandBack& handBack);
+    void runRestore(const RunRecord& restored, bool timed, const std::stop_token& stop,
+                    const HandBack& handBack);
+    // Hands back the list read again, in batches, and then `end`.
+    void rereadList(RunEnd& end, bool timed, const HandBack& handBack);
+    void beginProcessing(Progress progress);
+    void reloadLatestRun();
     void setActivity(Activity activity, Progress progress);
     void summaryAdd(const FileItem& item) const;
     void summaryRemove(const FileItem& item) const;
@@ -147,6 +176,8 @@ private:
     // Guards against a nested run. Set before isProcessing's first notification (which an observer might
     // answer by applying again) and cleared after its last, so it covers every moment isProcessing is true.
     bool isApplying_ = false;
+    RunJournal* journal_ = nullptr;
+    std::optional<RunRecord> latestRun_;
 
     // The plan's instant and what the plan amounts to at it.
     mutable Date planInstant_ = Date::fromParts(0);

@@ -4,6 +4,7 @@
 #include "model/uuid.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -32,6 +33,12 @@ struct ProcessResult {
     std::vector<FailedItem> failedItems;
     // Creation dates that the items' volumes kept as they were, as the confirmation said.
     std::vector<KeptCreation> keptCreation;
+    // Why the run did not start: the journal could not be written, and nothing was.
+    std::optional<std::string> journalFailure;
+    // Why the run stopped early: the journal could no longer be written.
+    std::optional<std::string> journalStopped;
+    // The title of the run whose previous dates this run put back; empty for a run of the action.
+    std::string restoredAction;
 };
 
 }  // namespace vellumark
