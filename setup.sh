@@ -15,7 +15,7 @@ cd "$(dirname "$0")"
 
 # What building and running needs; the tests also need real file systems to write dates on.
 packages=(cmake g++ make pkg-config libicu-dev libsqlite3-dev libgtest-dev libgmock-dev
-    qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev fonts-dejavu-core)
+    qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-qpa-plugins libgl-dev fonts-dejavu-core)
 if [ "$mode" = test ]; then
     packages+=(ntfs-3g fuse3 e2fsprogs xfsprogs btrfs-progs exfat-fuse exfatprogs attr dpkg-dev file
         clang-format clang-tidy)

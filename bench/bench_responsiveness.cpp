@@ -13,7 +13,12 @@
 //      with the outcome is closed afterwards, outside the measurement);
 //   3. Select All (Ctrl+A in the table);
 //   4. one step of the shift hours stepper (the Up key);
-//   5. removing the selected items (the toolbar's Remove).
+//   5. sorting by name (a click on the Name header), until the rows show the order, every row selected;
+//   6. filtering by name (typing "f0001" in the filter field), until the rows show the few that match and
+//      the items hidden have left the selection;
+//   7. emptying the filter (Escape), until every row shows again in the order of the names;
+//   8. back to the list's order (two more clicks on the Name header);
+//   9. removing the selected items (the toolbar's Remove), after selecting every row again (not timed).
 //
 // Each phase keeps listening for 300 ms after its work is done, so the redraws it leaves behind count too.
 // Target: no stall longer than 50 ms. Beside each: the time taken, the loop thread's processor time, and
@@ -31,6 +36,8 @@
 #include "linux_fs/linux_file_access.h"
 #include "ui/app_shell/vellumark_app.h"
 #include "ui/bindings/event_loop_hand_back.h"
+#include "ui/file_table/file_table_model.h"
+#include "ui/file_table/file_table_view.h"
 #include "ui/main_window/content_view.h"
 #include "ui/toolkit/stepper.h"
 
@@ -38,6 +45,8 @@
 #include <QApplication>
 #include <QEvent>
 #include <QEventLoop>
+#include <QHeaderView>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QTableView>
 #include <QTest>
@@ -406,8 +415,35 @@ CoreTimes measureCore(LinuxFileAccess& files, const FileTree& tree) {
     return times;
 }
 
-enum Phase { addPhase, applyPhase, selectAllPhase, stepPhase, removePhase, phaseCount };
-constexpr std::array<const char*, phaseCount> kPhaseNames{"add", "apply", "select-all", "step", "remove"};
+enum Phase {
+    addPhase,
+    applyPhase,
+    selectAllPhase,
+    stepPhase,
+    sortPhase,
+    filterPhase,
+    unfilterPhase,
+    unsortPhase,
+    removePhase,
+    phaseCount
+};
+constexpr std::array<const char*, phaseCount> kPhaseNames{"add",    "apply",    "select-all", "step",  "sort",
+                                                          "filter", "unfilter", "unsort",     "remove"};
+
+// How many rows the table shows selected.
+std::size_t selectedRows(const QTableView& table) {
+    std::size_t rows = 0;
+    for (const QItemSelectionRange& range : table.selectionModel()->selection()) {
+        rows += static_cast<std::size_t>(range.height());
+    }
+    return rows;
+}
+
+void clickHeader(const QTableView& table, int column) {
+    QHeaderView& header = *table.horizontalHeader();
+    QTest::mouseClick(header.viewport(), Qt::LeftButton, Qt::NoModifier,
+                      QPoint(header.sectionViewportPosition(column) + 10, header.height() / 2));
+}
 using WindowRound = std::array<PhaseResult, phaseCount>;
 
 // One round in a window of its own, on a model of its own: the five phases.
@@ -425,10 +461,18 @@ std::optional<WindowRound> measureWindow(LinuxFileAccess& files, const FileTree&
     auto* table = window.findChild<QTableView*>("fileTable");
     auto* hours = window.findChild<toolkit::Stepper*>("hoursStepper");
     auto* remove = window.findChild<QAction*>("removeAction");
-    if (table == nullptr || hours == nullptr || remove == nullptr) {
+    auto* list = window.findChild<file_table::FileTableView*>();
+    if (table == nullptr || hours == nullptr || remove == nullptr || list == nullptr) {
         std::printf("the window lacks its table, hours stepper or Remove\n");
         return std::nullopt;
     }
+    const file_table::FileTableModel& rows = list->tableModel();
+    // The rows show the order, and the model's selection as much of it as they show.
+    const auto ordered = [&] {
+        return rows.showsOrder() &&
+               selectedRows(*table) ==
+                   std::min<std::size_t>(model.selection().size(), static_cast<std::size_t>(rows.rowCount()));
+    };
     const std::vector<std::filesystem::path> urls{tree.root()};
     WindowRound round;
     std::printf("window:\n");
@@ -474,6 +518,37 @@ std::optional<WindowRound> measureWindow(LinuxFileAccess& files, const FileTree&
     printPhase("step", round[stepPhase]);
     std::printf("  %-11s shift hours %lld -> %lld\n", "", static_cast<long long>(hoursBefore),
                 static_cast<long long>(model.config().shiftHours));
+
+    round[sortPhase] = runPhase([&] { clickHeader(*table, file_table::nameColumn); }, ordered);
+    printPhase("sort", round[sortPhase]);
+    std::printf("  %-11s %d rows by name, %zu selected\n", "", rows.rowCount(), selectedRows(*table));
+
+    round[filterPhase] =
+        runPhase([&] { QTest::keyClicks(&list->filterField(), "f0001"); },
+                 [&] { return ordered() && model.selection().size() <= selectedRows(*table); });
+    printPhase("filter", round[filterPhase]);
+    std::printf("  %-11s %d rows shown, %zu hidden, %zu selected\n", "", rows.rowCount(), rows.hiddenCount(),
+                model.selection().size());
+
+    round[unfilterPhase] = runPhase([&] { QTest::keyClick(&list->filterField(), Qt::Key_Escape); }, ordered);
+    printPhase("unfilter", round[unfilterPhase]);
+    std::printf("  %-11s %d rows shown, %zu selected\n", "", rows.rowCount(), selectedRows(*table));
+
+    round[unsortPhase] = runPhase(
+        [&] {
+            clickHeader(*table, file_table::nameColumn);
+            clickHeader(*table, file_table::nameColumn);
+        },
+        ordered);
+    printPhase("unsort", round[unsortPhase]);
+
+    const PhaseResult reselecting = runPhase(
+        [&] {
+            table->setFocus();
+            QTest::keyClick(table, Qt::Key_A, Qt::ControlModifier);
+        },
+        [] { return true; });
+    printPhase("select-all", reselecting);
 
     const std::size_t before = model.items().size();
     round[removePhase] = runPhase([&] { remove->trigger(); }, [] { return true; });

@@ -308,15 +308,20 @@ void AppModel::runApply(const ActionConfig& config, Date now, std::size_t count,
     RunEnd end;
     std::int64_t runId = 0;
     if (journal != nullptr) {
-        // Every item about to be written is on record before the first write.
-        std::vector<JournalEntry> entries;
-        for (std::size_t position = 0; position < count; ++position) {
-            const FileItem& item = items_[position];
-            const PlannedDates plan = planDates(item, config, now);
-            if (changesAnything(item, plan)) {
-                entries.push_back(journalEntry(item, plan));
+        // Every item about to be written is on record before the first write, read straight from the list.
+        std::size_t next = 0;
+        const RunJournal::EntrySource entries = [this, &config, now, count, &next](JournalEntry& entry) {
+            for (; next < count; ++next) {
+                const FileItem& item = items_[next];
+                const PlannedDates plan = planDates(item, config, now);
+                if (changesAnything(item, plan)) {
+                    entry = journalEntry(item, plan);
+                    ++next;
+                    return true;
+                }
             }
-        }
+            return false;
+        };
         RunRecord run;
         run.startedAt = clock_();
         run.action = std::string(title(config.kind));
@@ -324,7 +329,10 @@ void AppModel::runApply(const ActionConfig& config, Date now, std::size_t count,
         try {
             runId = journal->beginRun(run, entries);
         } catch (const std::exception& error) {
-            end.result.notAttempted = static_cast<std::int64_t>(entries.size());
+            for (std::size_t position = 0; position < count; ++position) {
+                const FileItem& item = items_[position];
+                end.result.notAttempted += changesAnything(item, planDates(item, config, now)) ? 1 : 0;
+            }
             end.result.journalFailure = error.what();
             handBack([this, end = std::move(end)]() mutable { finishRun(end); });
             return;

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <stdexcept>
@@ -82,8 +83,21 @@ class RunJournal {
 public:
     virtual ~RunJournal() = default;
 
-    // Records the run and every entry, at once; returns the run's id.
-    virtual std::int64_t beginRun(const RunRecord& run, std::span<const JournalEntry> entries) = 0;
+    // Fills `entry` with the next entry and returns true, or returns false after the last.
+    using EntrySource = std::function<bool(JournalEntry& entry)>;
+
+    // Records the run and every entry `next` gives, at once, without holding them all; returns the run's id.
+    virtual std::int64_t beginRun(const RunRecord& run, const EntrySource& next) = 0;
+    std::int64_t beginRun(const RunRecord& run, std::span<const JournalEntry> entries) {
+        std::size_t index = 0;
+        return beginRun(run, [&](JournalEntry& entry) {
+            if (index == entries.size()) {
+                return false;
+            }
+            entry = entries[index++];
+            return true;
+        });
+    }
     virtual void recordOutcomes(std::int64_t run, std::span<const EntryResult> results) = 0;
     virtual void completeRun(std::int64_t run, std::int64_t changed, std::int64_t failed) = 0;
     // Marks a run that never completed as complete and interrupted: it is offered once.

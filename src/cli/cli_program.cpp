@@ -2,30 +2,25 @@
 
 #include "app_model/app_model.h"
 #include "app_model/hand_back_queue.h"
-#include "app_model/open_panel.h"
 #include "app_model/visible_text.h"
 #include "cli/command_line.h"
+#include "cli/console.h"
+#include "cli/journal_commands.h"
 #include "cli/preview_report.h"
+#include "journal/sqlite_run_journal.h"
 #include "linux_fs/linux_file_access.h"
 
-#include <atomic>
-#include <chrono>
-#include <csignal>
+#include <exception>
 #include <filesystem>
 #include <iostream>
 #include <iterator>
 #include <string>
 #include <string_view>
-#include <unistd.h>
 #include <vector>
 
 namespace vellumark::cli {
 
 namespace {
-
-constexpr int kAllWritten = 0;
-constexpr int kSomeFailed = 1;
-constexpr int kUsageError = 2;
 
 constexpr const char* kHelp =
     "Changes the creation and modification dates of files and folders, as the Vellumark window does.\n"
@@ -39,71 +34,31 @@ constexpr const char* kHelp =
     "  lift SOURCE                      write the dates SOURCE has now\n"
     "  remove                           write 1904-01-01 00:00:00 UTC, shown as -----\n"
     "\n"
+    "the journal:\n"
+    "  undo [RUN]                       put back the dates the newest run found (RUN: a run of the\n"
+    "                                   history); when the newest run is an undo, redo what it undid\n"
+    "  history                          list the runs, newest first\n"
+    "\n"
     "options:\n"
     "  --fields both|creation|modification   which dates the action writes (default both)\n"
     "  --no-auto-correct                     write future dates and a modification before creation as asked\n"
     "  -r, --recursive                       add the contents of folders, hidden items skipped\n"
     "  --stdin                               read paths from standard input, one a line\n"
     "  -0, --null                            with --stdin: paths end with NUL bytes (find -print0)\n"
+    "  --no-journal                          apply without writing the run down first: it cannot be undone\n"
     "  --dry-run                             show the preview and stop\n"
     "  -y, --yes                             apply without asking\n"
     "  --json                                print the preview and the result as one JSON document\n"
     "\n"
-    "The preview comes first; on a terminal the program then asks before writing. Ctrl+C stops a run\n"
-    "after the item at hand. Exit status: 0 when every write succeeded or there was nothing to do, 1 when\n"
-    "some failed or the run was stopped, 2 for a usage error.\n";
+    "The preview comes first; on a terminal the program then asks before writing. Every run is written\n"
+    "down first in the window's journal, $XDG_STATE_HOME/vellumark/journal.sqlite3; a run that cannot be\n"
+    "written down does not start. Ctrl+C stops a run after the item at hand. Exit status: 0 when every\n"
+    "write succeeded or there was nothing to do, 1 when some failed, were left as they are or the run was\n"
+    "stopped, 2 for a usage error.\n";
 
-// The command line never shows a chooser.
-class NoOpenPanel final : public OpenPanel {
-public:
-    std::optional<std::vector<std::filesystem::path>> runModal(const OpenPanelOptions& /*options*/) override {
-        return std::nullopt;
-    }
-};
-
-// Set by Ctrl+C while a run is on; the run then stops after the item at hand.
-volatile std::sig_atomic_t interrupted = 0;
-
-extern "C" void noteInterrupt(int /*signal*/) {
-    interrupted = 1;
-}
-
-// Applies on a worker thread while this one watches for Ctrl+C and, on a terminal, shows how far the run
-// has come on standard error.
-void applyWatching(AppModel& model, HandBackQueue& owner) {
-    struct sigaction action {};
-    action.sa_handler = noteInterrupt;
-    sigemptyset(&action.sa_mask);
-    struct sigaction previous {};
-    sigaction(SIGINT, &action, &previous);
-    const bool showProgress = isatty(STDERR_FILENO) != 0;
-    auto lastShown = std::chrono::steady_clock::now();
-    bool shown = false;
-
-    model.applyChanges();
-    owner.runUntil([&] {
-        if (interrupted != 0) {
-            model.cancel();
-        }
-        const auto now = std::chrono::steady_clock::now();
-        if (showProgress && model.isBusy() && now - lastShown > std::chrono::milliseconds(200)) {
-            std::cerr << "\rApplying… " << model.progress().done << " of " << model.progress().total
-                      << (interrupted != 0 ? ", stopping" : "") << std::flush;
-            lastShown = now;
-            shown = true;
-        }
-        return !model.isBusy();
-    });
-    if (shown) {
-        std::cerr << "\r\033[K" << std::flush;
-    }
-    sigaction(SIGINT, &previous, nullptr);
-}
-
-int usageError(std::string_view message) {
-    std::cerr << "vellumark-cli: " << message << '\n' << kUsageLine << '\n';
-    return kUsageError;
-}
+// Runs older than 90 days and all but the newest 200 go before each run, as when the window starts.
+constexpr std::int64_t kKeptSeconds = std::int64_t{90} * 86'400;
+constexpr std::size_t kKeptRuns = 200;
 
 ActionConfig configFor(const CommandLine& line, ActionConfig config) {
     config.kind = line.kind;
@@ -119,19 +74,25 @@ ActionConfig configFor(const CommandLine& line, ActionConfig config) {
     return config;
 }
 
-bool confirmed(std::size_t changing) {
-    std::cerr << "Apply changes to " << changing << (changing == 1 ? " item" : " items") << "? [y/N] "
-              << std::flush;
-    std::string answer;
-    std::getline(std::cin, answer);
-    return answer == "y" || answer == "Y" || answer == "yes" || answer == "Yes";
+// Applies the changes, written down first in `journal` unless the command line goes without.
+void apply(const CommandLine& line, AppModel& model, HandBackQueue& owner, RunJournal& journal) {
+    if (!line.noJournal) {
+        try {
+            journal.prune(systemClock()().addingSeconds(-kKeptSeconds), kKeptRuns);
+        } catch (const std::exception&) {
+            // A journal that cannot be written shows when the run needs it.
+        }
+        model.setJournal(&journal);
+    }
+    watchRun(
+        model, owner,
+        [&] { model.applyChanges(line.noJournal ? JournalUse::skipped : JournalUse::required); },
+        "Applying…");
 }
 
-int run(const CommandLine& line) {
-    if (!line.dryRun && !line.assumeYes && isatty(STDIN_FILENO) == 0) {
-        return usageError(
-            "standard input is not a terminal, so no one can confirm the changes; pass --yes to apply "
-            "them without asking, or --dry-run to preview only");
+int runAction(const CommandLine& line) {
+    if (!canConfirm(line)) {
+        return refuseUnconfirmable();
     }
     std::vector<std::filesystem::path> paths(line.paths.begin(), line.paths.end());
     if (line.readStandardInput) {
@@ -147,6 +108,7 @@ int run(const CommandLine& line) {
     LinuxFileAccess files;
     NoOpenPanel panel;
     HandBackQueue owner;
+    SqliteRunJournal journal(defaultJournalPath());
     AppModel model(files, panel, systemClock(), owner.handBack());
     model.setConfig(configFor(line, model.config()));
     if (line.kind == DateActionKind::liftFromFile) {
@@ -181,19 +143,33 @@ int run(const CommandLine& line) {
         std::cout << willChangeText(summary.changing, items.size()) << '\n' << std::flush;
     }
     const bool hasWork = summary.changing > 0 || summary.refused > 0;
-    const bool applies = hasWork && !line.dryRun && (line.assumeYes || confirmed(summary.changing));
+    const bool applies =
+        hasWork && !line.dryRun &&
+        (line.assumeYes ||
+         confirmed("Apply changes to " + itemsText(static_cast<std::int64_t>(summary.changing)) + "?"));
     if (applies) {
-        applyWatching(model, owner);
+        apply(line, model, owner, journal);
     }
-    const std::optional<ProcessResult>& result = model.lastResult();
+    std::optional<ProcessResult> result = model.lastResult();
+    const bool journalTrouble = result && reportJournalTrouble(*result, journal.path());
+    if (result && result->journalFailure) {
+        std::cerr
+            << "vellumark-cli: with --no-journal the changes are applied without the journal, and cannot be "
+               "undone\n";
+        result.reset();
+    }
+    std::optional<std::int64_t> run;
+    if (result && !line.noJournal && model.latestRun()) {
+        run = model.latestRun()->id;
+    }
     if (line.json) {
-        writeJson(std::cout, line.actionName, planned, summary.changing, result);
+        writeJson(std::cout, line.actionName, planned, summary.changing, result, run);
     }
     if (!result) {
         if (!line.json && hasWork && !line.dryRun) {
             std::cout << "Nothing was changed.\n";
         }
-        return kAllWritten;
+        return journalTrouble ? kSomeFailed : kAllWritten;
     }
     for (const std::string& error : result->errors) {
         std::cerr << error << '\n';
@@ -201,7 +177,7 @@ int run(const CommandLine& line) {
     if (!line.json) {
         std::cout << resultText(*result) << '\n';
     }
-    return result->failed > 0 || result->notAttempted > 0 ? kSomeFailed : kAllWritten;
+    return result->failed > 0 || result->notAttempted > 0 || journalTrouble ? kSomeFailed : kAllWritten;
 }
 
 }  // namespace
@@ -220,7 +196,15 @@ int runCli(int argc, char** argv) {
         std::cout << kUsageLine << "\n\n" << kHelp;
         return kAllWritten;
     }
-    return run(line);
+    switch (line.command) {
+        case Command::action:
+            return runAction(line);
+        case Command::undo:
+            return runUndo(line);
+        case Command::history:
+            return runHistory(line);
+    }
+    return kUsageError;
 }
 
 }  // namespace vellumark::cli

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <optional>
 #include <utility>
 
@@ -65,18 +66,67 @@ void takeActionArgument(CommandLine& line, std::string_view argument) {
     }
 }
 
+// A run as history lists it: "12" or "#12".
+std::int64_t parseRun(std::string_view text) {
+    const std::string_view digits = text.starts_with('#') ? text.substr(1) : text;
+    std::int64_t run = 0;
+    const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), run);
+    if (digits.empty() || error != std::errc() || end != digits.data() + digits.size() || run <= 0) {
+        throw UsageError("undo: \"" + std::string(text) + "\" is not a run number from the history");
+    }
+    return run;
+}
+
+// The words after undo or history, which name no paths.
+void takeJournalArgument(CommandLine& line, std::string_view argument) {
+    if (line.command == Command::history) {
+        throw UsageError("history takes no arguments, not \"" + std::string(argument) + "\"");
+    }
+    if (line.run) {
+        throw UsageError("undo takes one run number at most");
+    }
+    line.run = parseRun(argument);
+}
+
+// Options of the date actions have no meaning for undo and history; neither have --yes and --dry-run for
+// history, which writes nothing.
+void checkJournalOptions(const CommandLine& line, std::string_view actionOption) {
+    const std::string_view command = line.command == Command::undo ? "undo" : "history";
+    if (!actionOption.empty()) {
+        throw UsageError(std::string(actionOption) + " does not apply to " + std::string(command));
+    }
+    if (line.noJournal) {
+        throw UsageError(std::string(command) + " reads the journal: --no-journal does not apply");
+    }
+    if (line.command == Command::history && (line.assumeYes || line.dryRun)) {
+        throw UsageError(std::string(line.assumeYes ? "--yes" : "--dry-run") + " does not apply to history");
+    }
+}
+
 }  // namespace
 
 CommandLine parseCommandLine(std::span<const std::string_view> arguments) {
     CommandLine line;
     bool haveAction = false;
     bool optionsEnded = false;
+    // The first option given that only the date actions take, for telling undo and history it is wrong.
+    std::string_view actionOption;
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::string_view argument = arguments[i];
         const bool isOption = !optionsEnded && argument.size() > 1 && argument.front() == '-';
         if (!isOption) {
+            if (haveAction && line.command != Command::action) {
+                takeJournalArgument(line, argument);
+                continue;
+            }
             if (haveAction) {
                 line.paths.emplace_back(argument);
+                continue;
+            }
+            if (argument == "undo" || argument == "history") {
+                haveAction = true;
+                line.command = argument == "undo" ? Command::undo : Command::history;
+                line.actionName = std::string(argument);
                 continue;
             }
             const auto* action =
@@ -96,6 +146,13 @@ CommandLine parseCommandLine(std::span<const std::string_view> arguments) {
             }
             continue;
         }
+        const bool forActions = argument == "--fields" || argument.starts_with("--fields=") ||
+                                argument == "--no-auto-correct" || argument == "-r" ||
+                                argument == "--recursive" || argument == "--stdin" || argument == "-0" ||
+                                argument == "--null";
+        if (forActions && actionOption.empty()) {
+            actionOption = argument.substr(0, argument.find('='));
+        }
         if (argument == "--") {
             optionsEnded = true;
         } else if (argument == "--fields") {
@@ -113,6 +170,8 @@ CommandLine parseCommandLine(std::span<const std::string_view> arguments) {
             line.readStandardInput = true;
         } else if (argument == "-0" || argument == "--null") {
             line.nulSeparated = true;
+        } else if (argument == "--no-journal") {
+            line.noJournal = true;
         } else if (argument == "--dry-run") {
             line.dryRun = true;
         } else if (argument == "-y" || argument == "--yes") {
@@ -131,11 +190,15 @@ CommandLine parseCommandLine(std::span<const std::string_view> arguments) {
     if (!haveAction) {
         throw UsageError("no action given");
     }
-    if (line.nulSeparated && !line.readStandardInput) {
-        throw UsageError("-0 applies to paths read with --stdin");
-    }
     if (line.dryRun && line.assumeYes) {
         throw UsageError("--dry-run and --yes exclude each other");
+    }
+    if (line.command != Command::action) {
+        checkJournalOptions(line, actionOption);
+        return line;
+    }
+    if (line.nulSeparated && !line.readStandardInput) {
+        throw UsageError("-0 applies to paths read with --stdin");
     }
     if (line.paths.empty() && !line.readStandardInput) {
         throw UsageError("no files or folders given");

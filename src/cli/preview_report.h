@@ -4,6 +4,7 @@
 #include "model/planned_change.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <ostream>
 #include <span>
@@ -25,9 +26,22 @@ std::string willChangeText(std::size_t changing, std::size_t total);
 // "3 items changed, 1 failed."
 std::string resultText(const ProcessResult& result);
 
+// "2019-03-15 13:30:00 UTC", "-----" for the date that remove writes, "none" for no date.
+std::string dateText(const std::optional<Date>& date);
+
+// "1 item", "3 items".
+std::string itemsText(std::int64_t count);
+
 // The preview and, when the changes were applied, the result, as one JSON document. A path that is not
 // valid UTF-8 is written with U+FFFD in "path" and exactly, as hexadecimal bytes, in "path_bytes_hex".
+// `run` is the run's number in the journal, when it was written down.
 void writeJson(std::ostream& out, std::string_view action, std::span<const PlannedChange> plan,
-               std::size_t changing, const std::optional<ProcessResult>& result);
+               std::size_t changing, const std::optional<ProcessResult>& result,
+               std::optional<std::int64_t> run);
+
+// The members that end every JSON document: "applied", then "result" (null when nothing was applied), and
+// the closing brace.
+void writeJsonOutcome(std::ostream& out, const std::optional<ProcessResult>& result,
+                      std::optional<std::int64_t> run);
 
 }  // namespace vellumark::cli

@@ -101,7 +101,7 @@ Database::Database(const std::string& path) {
     if (code != SQLITE_OK) {
         const std::string reason = db_ != nullptr ? sqlite3_errmsg(db_) : sqlite3_errstr(code);
         sqlite3_close(db_);
-        throw JournalError(reason);
+        throw JournalError(path + ": " + reason);
     }
     sqlite3_busy_timeout(db_, 2000);
 }

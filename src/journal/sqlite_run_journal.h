@@ -24,7 +24,8 @@ public:
     explicit SqliteRunJournal(std::string path);
     ~SqliteRunJournal() override;
 
-    std::int64_t beginRun(const RunRecord& run, std::span<const JournalEntry> entries) override;
+    using RunJournal::beginRun;
+    std::int64_t beginRun(const RunRecord& run, const EntrySource& next) override;
     void recordOutcomes(std::int64_t run, std::span<const EntryResult> results) override;
     void completeRun(std::int64_t run, std::int64_t changed, std::int64_t failed) override;
     void markInterrupted(std::int64_t run) override;

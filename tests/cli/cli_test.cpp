@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
@@ -10,9 +11,12 @@
 #include <functional>
 #include <iterator>
 #include <pty.h>
+#include <stdexcept>
 #include <string>
+#include <string_view>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <sys/xattr.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -20,10 +24,7 @@
 namespace vellumark {
 namespace {
 
-using testing_support::modificationOf;
-using testing_support::setModification;
-using testing_support::TemporaryFolder;
-using testing_support::writeFile;
+using namespace testing_support;
 
 struct Outcome {
     int status = -1;
@@ -89,8 +90,141 @@ Outcome runCli(const std::vector<std::string>& arguments, const std::string& inp
 
 constexpr std::int64_t kJanuary2000 = 946'684'800;
 
+// A JSON value as far as the tests read one; object members keep their order in `names`.
+struct Json {
+    enum Kind { null, boolean, number, string, array, object } kind = null;
+    double value = 0;
+    std::string text;
+    std::vector<std::string> names;
+    std::vector<Json> items;
+
+    const Json& operator[](std::string_view name) const {
+        for (std::size_t i = 0; i < names.size(); ++i) {
+            if (names[i] == name) {
+                return items[i];
+            }
+        }
+        throw std::runtime_error("no member " + std::string(name));
+    }
+};
+
+// Reads a whole JSON document strictly; throws where it is not one.
+class JsonReader {
+public:
+    explicit JsonReader(std::string_view text) : text_(text) {}
+
+    Json document() {
+        Json json = value();
+        space();
+        if (at_ != text_.size()) {
+            throw std::runtime_error("text after the document");
+        }
+        return json;
+    }
+
+private:
+    Json value() {
+        space();
+        Json json;
+        const char next = at_ < text_.size() ? text_[at_] : '\0';
+        if (next == '{' || next == '[') {
+            json.kind = next == '{' ? Json::object : Json::array;
+            const char close = next == '{' ? '}' : ']';
+            ++at_;
+            space();
+            while (!take(close)) {
+                if (!json.items.empty()) {
+                    expect(',');
+                }
+                if (json.kind == Json::object) {
+                    space();
+                    expect('"');
+                    json.names.push_back(string());
+                    space();
+                    expect(':');
+                }
+                json.items.push_back(value());
+                space();
+            }
+        } else if (take('"')) {
+            json.kind = Json::string;
+            json.text = string();
+        } else if (word("true")) {
+            json.kind = Json::boolean;
+            json.value = 1;
+        } else if (word("false")) {
+            json.kind = Json::boolean;
+        } else if (!word("null")) {
+            std::size_t length = 0;
+            json.kind = Json::number;
+            json.value = std::stod(std::string(text_.substr(at_, 32)), &length);
+            at_ += length;
+        }
+        return json;
+    }
+
+    // The rest of a string whose opening quote was taken.
+    std::string string() {
+        std::string text;
+        while (!take('"')) {
+            char c = text_.at(at_++);
+            if (static_cast<unsigned char>(c) < 0x20) {
+                throw std::runtime_error("control character in a string");
+            }
+            if (c == '\\') {
+                c = text_.at(at_++);
+                if (c == 'u') {
+                    const unsigned long code = std::stoul(std::string(text_.substr(at_, 4)), nullptr, 16);
+                    at_ += 4;
+                    if (code >= 0x80) {
+                        throw std::runtime_error("the program escapes only ASCII controls");
+                    }
+                    text += static_cast<char>(code);
+                    continue;
+                }
+                c = c == 'n' ? '\n' : c == 't' ? '\t' : c;
+            }
+            text += c;
+        }
+        return text;
+    }
+
+    void space() {
+        while (at_ < text_.size() && std::string_view(" \n\t\r").find(text_[at_]) != std::string_view::npos) {
+            ++at_;
+        }
+    }
+    bool take(char c) {
+        if (at_ < text_.size() && text_[at_] == c) {
+            ++at_;
+            return true;
+        }
+        return false;
+    }
+    void expect(char c) {
+        if (!take(c)) {
+            throw std::runtime_error(std::string("expected ") + c + " at " + std::to_string(at_));
+        }
+    }
+    bool word(std::string_view literal) {
+        if (text_.substr(at_, literal.size()) != literal) {
+            return false;
+        }
+        at_ += literal.size();
+        return true;
+    }
+
+    std::string_view text_;
+    std::size_t at_ = 0;
+};
+
 class CliTest : public ::testing::Test {
 protected:
+    CliTest() {
+        // Every run is journaled: in a journal of the test's own.
+        setenv("XDG_STATE_HOME", (folder / "state").c_str(), 1);
+    }
+
     TemporaryFolder folder;
 
     std::string file(const std::string& name, Date modification = Date::fromParts(kJanuary2000)) const {
@@ -221,7 +355,10 @@ TEST_F(CliTest, ExitStatusTellsSuccessFailureAndUsage) {
                                                   {"--yes", "--bogus", "remove", a},
                                                   {"--yes", "remove"},
                                                   {"--yes", "--dry-run", "remove", a},
-                                                  {"--yes", "--fields", "access", "remove", a}}) {
+                                                  {"--yes", "--fields", "access", "remove", a},
+                                                  {"--yes", "undo", "first"},
+                                                  {"--yes", "-r", "undo"},
+                                                  {"--json", "history", "--yes"}}) {
         const Outcome usage = runCli(wrong);
         EXPECT_EQ(usage.status, 2) << wrong[1];
         EXPECT_NE(usage.err.find("\nusage: vellumark-cli"), std::string::npos) << usage.err;
@@ -285,6 +422,105 @@ TEST_F(CliTest, OnATerminalItAsksAndWritesOnlyOnYes) {
     EXPECT_EQ(accepted.status, 0);
     EXPECT_NE(accepted.out.find("1 item changed, 0 failed."), std::string::npos) << accepted.out;
     EXPECT_EQ(modificationOf(a), Date::fromParts(0));
+}
+
+TEST_F(CliTest, UndoPutsBackTheExactDatesAndUndoingTheUndoRedoes) {
+    const Date before[] = {Date::fromParts(kJanuary2000, 123'456'789), Date::fromParts(kJanuary2000 + 7, 1)};
+    const std::string files[] = {file("a", before[0]), file("b", before[1])};
+    ASSERT_EQ(runCli({"--yes", "shift", "+1h", files[0], files[1]}).status, 0);
+    EXPECT_EQ(runCli({"undo"}).status, 2);  // no one to confirm
+
+    const Outcome undo = runCli({"undo", "--yes"});
+    EXPECT_EQ(undo.status, 0) << undo.err;
+    EXPECT_EQ(undo.out.find("Undo \u201CAdd / remove time\u201D: 2 items\n"), 0U) << undo.out;
+    EXPECT_NE(undo.out.find("2 items changed, 0 failed."), std::string::npos);
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_EQ(modificationOf(files[i]), before[i]);
+    }
+    const Outcome redo = runCli({"--yes", "undo"});
+    EXPECT_EQ(redo.status, 0) << redo.err;
+    EXPECT_EQ(redo.out.find("Redo \u201CAdd / remove time\u201D: 2 items\n"), 0U) << redo.out;
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_EQ(modificationOf(files[i]), before[i].addingSeconds(3'600));
+    }
+
+    const Json history = JsonReader(runCli({"history", "--json"}).out).document();
+    const std::vector<Json>& runs = history["runs"].items;
+    ASSERT_EQ(runs.size(), 3U);
+    const char* kinds[] = {"redo", "undo", "action"};
+    for (std::size_t i = 0; i < runs.size(); ++i) {
+        EXPECT_EQ(runs[i]["kind"].text, kinds[i]);
+        EXPECT_EQ(runs[i]["action"].text, "Add / remove time");
+        EXPECT_EQ(runs[i]["changed"].value, 2);
+        EXPECT_EQ(runs[i]["id"].value, 3 - static_cast<double>(i));
+    }
+    EXPECT_EQ(runs[1]["restores"].value, runs[2]["id"].value);
+    EXPECT_EQ(runs[2]["restores"].kind, Json::null);
+    EXPECT_NE(runCli({"history"}).out.find("plus 1 h · undo of #1\n"), std::string::npos);
+
+    // Undoing the first run again: one item was changed since, and is left as it is.
+    setModification(files[1], Date::fromParts(0));
+    const Json partly = JsonReader(runCli({"--json", "--yes", "undo", "#1"}).out).document();
+    EXPECT_EQ(partly["command"].text, "undo");
+    EXPECT_EQ(partly["items"].items[0]["modification"]["to"].text, "2000-01-01T00:00:00.123456789Z");
+    EXPECT_EQ(partly["result"]["succeeded"].value, 1);
+    EXPECT_NE(partly["result"]["errors"].items.at(0).text.find("changed since; left as it is"),
+              std::string::npos);
+    EXPECT_EQ(modificationOf(files[0]), before[0]);
+    EXPECT_EQ(modificationOf(files[1]), Date::fromParts(0));
+}
+
+TEST_F(CliTest, AJournalThatCannotBeWrittenStartsNoRunUnlessGoneWithout) {
+    const std::string a = file("a");
+    writeFile(folder / "plain");
+    setenv("XDG_STATE_HOME", (folder / "plain" / "state").c_str(), 1);
+    const Outcome refused = runCli({"--yes", "set", "@0", a});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_NE(refused.err.find("cannot be written: "), std::string::npos) << refused.err;
+    EXPECT_NE(refused.err.find("--no-journal"), std::string::npos);
+    EXPECT_EQ(modificationOf(a), Date::fromParts(kJanuary2000));
+
+    EXPECT_EQ(runCli({"--yes", "--no-journal", "set", "@0", a}).status, 0);
+    EXPECT_EQ(modificationOf(a), Date::fromParts(0));
+}
+
+// The little-endian count of 100 ns since 1601 that ntfs-3g keeps as the creation date.
+std::int64_t ntfsCreationTicks(const std::filesystem::path& path) {
+    std::array<unsigned char, 8> bytes{};
+    EXPECT_EQ(::lgetxattr(path.c_str(), "system.ntfs_crtime", bytes.data(), bytes.size()), 8) << path;
+    std::uint64_t ticks = 0;
+    for (std::size_t i = bytes.size(); i-- > 0;) {
+        ticks = (ticks << 8U) | bytes[i];
+    }
+    return static_cast<std::int64_t>(ticks);
+}
+
+TEST_F(CliTest, OnNtfsTheCreationDateIsWrittenAndPutBack) {
+    VELLUMARK_REQUIRE_ENVIRONMENT(isRoot(), "mounting an NTFS image needs root");
+    VELLUMARK_REQUIRE_ENVIRONMENT(::access("/dev/fuse", R_OK | W_OK) == 0,
+                                  "FUSE is not available (/dev/fuse)");
+    VELLUMARK_REQUIRE_ENVIRONMENT(programExists("mkntfs") && programExists("ntfs-3g"),
+                                  "ntfs-3g is not installed (mkntfs, ntfs-3g)");
+    const std::string image = folder / "volume.img";
+    writeFile(image, "");
+    ASSERT_EQ(::truncate(image.c_str(), 16 << 20), 0);
+    VELLUMARK_REQUIRE_ENVIRONMENT(runProgram({"mkntfs", "-F", "-q", "-f", image}) == 0, "mkntfs failed");
+    const std::filesystem::path volume = folder / "volume";
+    makeFolder(volume);
+    VELLUMARK_REQUIRE_ENVIRONMENT(runProgram({"ntfs-3g", image, volume.native()}) == 0,
+                                  "ntfs-3g could not mount the image");
+    const MountGuard unmount(volume);
+    writeFile(volume / "file");
+    const std::int64_t born = ntfsCreationTicks(volume / "file");
+
+    const Outcome set =
+        runCli({"--yes", "--fields", "creation", "set", "2001-02-03T04:05:06.5Z", volume / "file"});
+    EXPECT_EQ(set.status, 0) << set.out << set.err;
+    EXPECT_NE(set.out.find("1 item changed, 0 failed."), std::string::npos) << set.out;
+    EXPECT_EQ(ntfsCreationTicks(volume / "file"), (981'173'106 + 11'644'473'600) * 10'000'000 + 5'000'000);
+
+    EXPECT_EQ(runCli({"--yes", "undo"}).status, 0);
+    EXPECT_EQ(ntfsCreationTicks(volume / "file"), born);
 }
 
 }  // namespace

@@ -25,7 +25,8 @@ for expected in \
     ./usr/share/applications/vellumark.desktop \
     ./usr/share/icons/hicolor/scalable/apps/vellumark.svg \
     ./usr/share/icons/hicolor/48x48/apps/vellumark.png \
-    ./usr/share/icons/hicolor/256x256/apps/vellumark.png; do
+    ./usr/share/icons/hicolor/256x256/apps/vellumark.png \
+    ./usr/share/vellumark/symbols/folder.svg; do
     if ! grep -q " $expected\$" <<<"$contents"; then
         echo "missing from the package: $expected"
         status=1
@@ -37,7 +38,7 @@ if ! grep -q "^-rwxr-xr-x .* ./usr/bin/vellumark\$" <<<"$contents"; then
 fi
 
 depends=$(dpkg-deb -f "$deb" Depends)
-for library in libqt6widgets6 libqt6gui6 libicu; do
+for library in libqt6widgets6 libqt6gui6 libqt6svg6 libicu; do
     if ! grep -q "$library" <<<"$depends"; then
         echo "the package does not depend on $library: $depends"
         status=1

@@ -16,6 +16,8 @@
 #include "ui/toolkit/stepper.h"
 #include "ui/toolkit/toggle.h"
 
+#include <QAbstractSpinBox>
+#include <QAccessible>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
@@ -145,8 +147,10 @@ TEST_F(ActionPanelTest, ExplanationsReadAsWritten) {
               QStringLiteral("Each file's modification date will be set to its own creation date."));
     EXPECT_EQ(find<QLabel>("copyModificationToCreationSettings").text(),
               QStringLiteral("Each file's creation date will be set to its own modification date."));
-    EXPECT_EQ(find<QLabel>("removeDatesSettings").text(),
-              QStringLiteral("The selected dates will be removed and shown as “-----”."));
+    EXPECT_EQ(
+        find<QLabel>("removeDatesSettings").text(),
+        QStringLiteral("The selected dates will be removed: Vellumark shows them as “-----”, other programs "
+                       "as 1 January 1904, 00:00 UTC."));
     EXPECT_EQ(find<toolkit::Toggle>("autoCorrectToggle").toolTip(),
               QStringLiteral("Clamp future dates to now and keep modification ≥ creation."));
     EXPECT_EQ(find<toolkit::Toggle>("subfoldersToggle").toolTip(),
@@ -287,6 +291,51 @@ TEST_F(ActionPanelTest, EveryEditShowsInTheTableAtOnce) {
 
     // Neither view's refresh wrote anything back: one notification per edit above, and the add.
     EXPECT_EQ(notifications_, 1 + 4);
+}
+
+TEST_F(ActionPanelTest, AssistiveTechnologiesHearANameForEveryControl) {
+    for (const DateActionKind kind : allCases<DateActionKind>()) {
+        setConfig([kind](ActionConfig& config) { config.kind = kind; });
+        for (QWidget* control : panel_.findChildren<QWidget*>()) {
+            // A box's text field is part of the box, which assistive technologies name.
+            const bool part = qobject_cast<QAbstractSpinBox*>(control->parentWidget()) != nullptr;
+            if (control->isVisibleTo(&panel_) && (control->focusPolicy() & Qt::TabFocus) != 0 && !part) {
+                QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(control);
+                ASSERT_NE(accessible, nullptr);
+                EXPECT_FALSE(accessible->text(QAccessible::Name).isEmpty())
+                    << control->metaObject()->className() << " " << control->objectName().toStdString();
+            }
+        }
+    }
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(&find<Stepper>("daysStepper"))->text(QAccessible::Name),
+              QStringLiteral("Days"));
+
+    // The direction is one choice of two, not two check boxes.
+    setConfig([](ActionConfig& config) { config.kind = DateActionKind::shift; });
+    auto& direction = find<toolkit::SegmentedPicker>("directionPicker");
+    for (int index = 0; index < 2; ++index) {
+        QAccessibleInterface* segment = QAccessible::queryAccessibleInterface(direction.segment(index));
+        EXPECT_EQ(segment->role(), QAccessible::RadioButton);
+        EXPECT_EQ(segment->state().checked, index == 0);
+    }
+}
+
+TEST_F(ActionPanelTest, DateCellsReadAsOneSentenceUnderTheirColumn) {
+    file_table::FileTableView table(model_);
+    const std::vector<std::filesystem::path> urls{"/data/notes.txt"};
+    model_.addURLs(urls);
+    setConfig([](ActionConfig& config) {
+        config.fields = DateFieldSelection::creation;
+        config.specificDate = kCreated.addingSeconds(-kHour);
+    });
+    QAccessibleTableInterface* cells =
+        QAccessible::queryAccessibleInterface(&table.table())->tableInterface();
+    ASSERT_NE(cells, nullptr);
+    EXPECT_EQ(cells->cellAt(0, file_table::creationColumn)->text(QAccessible::Name),
+              "Creation: " + toolkit::dateText(kCreated) + ", changes to " +
+                  toolkit::dateText(kCreated.addingSeconds(-kHour)));
+    EXPECT_EQ(cells->cellAt(0, file_table::modificationColumn)->text(QAccessible::Name),
+              "Modification: " + toolkit::dateText(kModified) + ", unchanged");
 }
 
 TEST(ActionPanelRealFilesTest, AFolderCanBeTheLiftSource) {

@@ -428,7 +428,18 @@ TEST_F(ContentViewTest, RemoveFollowsTheSelection) {
     EXPECT_EQ(listedPaths(model_), std::vector<std::string>{"/d/b.txt"});
     EXPECT_FALSE(action("removeAction")->isEnabled());
 
+    // Clear asks first; Cancel keeps the list.
     action("clearAction")->trigger();
+    settle();
+    QMessageBox* question = modalBox("clearQuestion");
+    ASSERT_NE(question, nullptr);
+    EXPECT_EQ(question->text(), "Remove the item from the list?");
+    buttonWithText(*question, "Cancel")->click();
+    settle();
+    EXPECT_EQ(model_.items().size(), 1U);
+    action("clearAction")->trigger();
+    settle();
+    buttonWithText(*modalBox("clearQuestion"), "Clear")->click();
     settle();
     EXPECT_TRUE(model_.items().empty());
     EXPECT_EQ(listAreaPage()->objectName(), "emptyState");
@@ -539,11 +550,14 @@ TEST_F(ContentViewTest, PanesKeepTheirWidths) {
     auto* split = window_->findChild<QSplitter*>("splitView");
     ASSERT_EQ(split->count(), 2);
     EXPECT_EQ(split->widget(0)->minimumWidth(), ContentView::kListMinimumWidth);
-    EXPECT_EQ(split->widget(1)->width(), ContentView::kPanelWidth);
+    // The panel is as wide as its controls need, and never narrower than its least width.
+    const int panelWidth = split->widget(1)->sizeHint().width();
+    EXPECT_GE(panelWidth, ContentView::kPanelWidth);
+    EXPECT_EQ(split->widget(1)->width(), panelWidth);
     window_->resize(1400, 700);
     settle();
-    EXPECT_EQ(split->widget(1)->width(), ContentView::kPanelWidth);
-    EXPECT_EQ(split->widget(0)->width(), split->width() - ContentView::kPanelWidth - split->handleWidth());
+    EXPECT_EQ(split->widget(1)->width(), panelWidth);
+    EXPECT_EQ(split->widget(0)->width(), split->width() - panelWidth - split->handleWidth());
 }
 
 TEST_F(ContentViewTest, DroppedFilesAreAddedInDeliveryOrder) {

@@ -9,15 +9,23 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <utility>
+
 namespace vellumark::toolkit {
 namespace {
 
-// English, in a zone half an hour off UTC all year, so that a formatter in UTC would show.
+// Dates in US English while texts are in German, in a zone half an hour off UTC all year, so that a
+// formatter in UTC or in the language of texts would show.
 class IcuDefaults : public ::testing::Environment {
 public:
     void SetUp() override {
+        ::unsetenv("LC_ALL");
+        ::setenv("LC_TIME", "en_US.UTF-8", 1);
+        ::setenv("LC_MESSAGES", "de_DE.UTF-8", 1);
+        ::setenv("LANG", "de_DE.UTF-8", 1);
         UErrorCode status = U_ZERO_ERROR;
-        icu::Locale::setDefault(icu::Locale::getUS(), status);
+        icu::Locale::setDefault(icu::Locale::getGerman(), status);
         ASSERT_TRUE(U_SUCCESS(status));
         icu::TimeZone::adoptDefault(icu::TimeZone::createTimeZone("Asia/Kolkata"));
     }
@@ -54,6 +62,39 @@ TEST(DateTextTest, TheFormatterIsMadeOnceAndKept) {
     dateText(Date::fromParts(1));
     dateText(Date::fromParts(2));
     EXPECT_EQ(&sharedDateFormatter(), first);
+}
+
+TEST(DateTextTest, DatesFollowLcAllThenLcTimeThenLang) {
+    const auto localeWith = [](const char* all, const char* time, const char* lang) {
+        for (const auto& [name, value] : {std::pair("LC_ALL", all), {"LC_TIME", time}, {"LANG", lang}}) {
+            value != nullptr ? ::setenv(name, value, 1) : ::unsetenv(name);
+        }
+        return timeLocaleName();
+    };
+    EXPECT_EQ(localeWith("fr_FR.UTF-8", "de_DE.UTF-8", "en_GB.UTF-8"), "fr_FR.UTF-8");
+    EXPECT_EQ(localeWith("", "de_DE.UTF-8", "en_GB.UTF-8"), "de_DE.UTF-8");
+    EXPECT_EQ(localeWith(nullptr, nullptr, "en_GB.UTF-8"), "en_GB.UTF-8");
+    EXPECT_EQ(localeWith(nullptr, nullptr, nullptr), "C");
+    localeWith(nullptr, "en_US.UTF-8", "de_DE.UTF-8");
+
+    EXPECT_STREQ(icuLocale("de_DE.UTF-8").getName(), "de_DE");
+    EXPECT_STREQ(icuLocale("C.UTF-8").getName(), "en_US_POSIX");
+}
+
+TEST(DateTextTest, ThePickerShowsTheTablesPatternToTheMinute) {
+    // What the table shows under LC_TIME=en_US, to the minute.
+    EXPECT_EQ(pickerFormat(), QString::fromUtf16(u"MMM' 'd', 'yyyy', 'h':'mm'\u202F'AP"));
+    const std::pair<const char16_t*, const char16_t*> cases[] = {
+        {u"dd.MM.y, HH:mm:ss", u"dd'.'MM'.'yyyy', 'HH':'mm"},
+        {u"HH:mm:ss d MMM, y", u"HH':'mm' 'd' 'MMM', 'yyyy"},
+        {u"d 'de' MMM 'de' y, HH:mm:ss", u"d' de 'MMM' de 'yyyy', 'HH':'mm"},
+        {u"d.MM.y 'г'., H:mm:ss 'ч'.", u"d'.'MM'.'yyyy' г., 'H':'mm' ч.'"},
+        {u"y年M月d日 Bh:mm:ss", u"yyyy'年'M'月'd'日 'APh':'mm"},
+        {u"h:mm:ss a zzzz 'o''clock'", u"h':'mm' 'AP' o''clock'"},
+    };
+    for (const auto& [icu, qt] : cases) {
+        EXPECT_EQ(pickerFormat(QString::fromUtf16(icu)).toStdString(), QString::fromUtf16(qt).toStdString());
+    }
 }
 
 }  // namespace

@@ -15,9 +15,15 @@
 #include "ui/toolkit/text_styles.h"
 
 #include <QAbstractItemModelTester>
+#include <QAction>
+#include <QClipboard>
+#include <QContextMenuEvent>
 #include <QDropEvent>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QLineEdit>
+#include <QMenu>
 #include <QMimeData>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -118,12 +124,14 @@ TEST_F(FileTableTest, AdapterKeepsQtsModelRulesThroughAddsEditsAndRemovals) {
     EXPECT_EQ(view.tableModel().rowCount(), 0);
 }
 
-TEST_F(FileTableTest, ColumnsHaveTheirHeadersWidthsAndNoSorting) {
+TEST_F(FileTableTest, ColumnsHaveTheirHeadersWidthsAndSortIndicator) {
     FileTableView view(model_);
     addAll();
     show(view);
     const QAbstractItemModel& model = view.tableModel();
+    const int dates = std::max(150, DateCellDelegate::columnWidth(view.table().font(), &view.table()));
     EXPECT_EQ(model.headerData(nameColumn, Qt::Horizontal).toString(), QStringLiteral("Name"));
+    EXPECT_EQ(model.headerData(folderColumn, Qt::Horizontal).toString(), QStringLiteral("Folder"));
     EXPECT_EQ(model.headerData(creationColumn, Qt::Horizontal).toString(), QStringLiteral("Creation"));
     EXPECT_EQ(model.headerData(modificationColumn, Qt::Horizontal).toString(),
               QStringLiteral("Modification"));
@@ -132,21 +140,28 @@ TEST_F(FileTableTest, ColumnsHaveTheirHeadersWidthsAndNoSorting) {
     view.resize(300, 400);  // narrower than the minimums: every column at its minimum
     QCoreApplication::processEvents();
     EXPECT_EQ(header.sectionSize(nameColumn), 140);
-    EXPECT_EQ(header.sectionSize(creationColumn), 150);
-    EXPECT_EQ(header.sectionSize(modificationColumn), 150);
+    EXPECT_EQ(header.sectionSize(folderColumn), 60);
+    EXPECT_EQ(header.sectionSize(creationColumn), dates);
+    EXPECT_EQ(header.sectionSize(modificationColumn), dates);
 
-    view.resize(900, 400);  // wider than the ideals: the dates keep theirs, the names take the rest
+    view.resize(1100, 400);  // wider than the ideals: the others keep theirs, the names take the rest
     QCoreApplication::processEvents();
     EXPECT_GT(header.sectionSize(nameColumn), 200);
-    EXPECT_EQ(header.sectionSize(creationColumn), 190);
-    EXPECT_EQ(header.sectionSize(modificationColumn), 190);
+    EXPECT_EQ(header.sectionSize(folderColumn), 200);
+    EXPECT_EQ(header.sectionSize(creationColumn), std::max(190, dates));
+    EXPECT_EQ(header.sectionSize(modificationColumn), std::max(190, dates));
 
     header.resizeSection(creationColumn, 60);  // the user drags below the minimum
-    EXPECT_EQ(header.sectionSize(creationColumn), 150);
+    EXPECT_EQ(header.sectionSize(creationColumn), dates);
+    header.resizeSection(folderColumn, 20);
+    EXPECT_EQ(header.sectionSize(folderColumn), 60);
 
+    // The view sorts itself, through the header's indicator, which starts cleared: the list's order.
     EXPECT_FALSE(view.table().isSortingEnabled());
-    EXPECT_FALSE(header.sectionsClickable());
-    EXPECT_EQ(view.table().contextMenuPolicy(), Qt::NoContextMenu);
+    EXPECT_TRUE(header.sectionsClickable());
+    EXPECT_TRUE(header.isSortIndicatorShown());
+    EXPECT_EQ(header.sortIndicatorSection(), -1);
+    EXPECT_EQ(view.table().contextMenuPolicy(), Qt::CustomContextMenu);
     EXPECT_EQ(view.table().editTriggers(), QAbstractItemView::NoEditTriggers);
     EXPECT_FALSE(view.table().tabKeyNavigation());
     EXPECT_EQ(view.table().accessibleName(), QStringLiteral("Files"));
@@ -265,9 +280,9 @@ TEST_F(FileTableTest, CellsSayWhatTheVolumeKeepsAndCannotStore) {
               QList<DateCellLine>({{toolkit::dateText(kCreated), DateCellLine::Style::kept}}));
     EXPECT_EQ(kept.data(Qt::ToolTipRole).toString(),
               "ext4 keeps the creation date itself; it cannot be changed.");
-    EXPECT_EQ(
-        kept.data(Qt::AccessibleTextRole).toString(),
-        toolkit::dateText(kCreated) + ", kept: ext4 keeps the creation date itself; it cannot be changed");
+    EXPECT_EQ(kept.data(Qt::AccessibleTextRole).toString(),
+              "Creation: " + toolkit::dateText(kCreated) +
+                  ", kept: ext4 keeps the creation date itself; it cannot be changed");
 
     const QModelIndex refused = model.index(0, modificationColumn);
     EXPECT_EQ(dateCellLines(cell(view, 0, modificationColumn)),
@@ -519,7 +534,7 @@ TEST_F(FileTableTest, ARowStaysSelectedWhileAnyOfItsCellsIs) {
     const QAbstractItemModel& table = view.tableModel();
     cells.select(table.index(2, nameColumn), QItemSelectionModel::Deselect);
     EXPECT_EQ(model_.selection().size(), 5u);
-    cells.select(QItemSelection(table.index(2, creationColumn), table.index(2, modificationColumn)),
+    cells.select(QItemSelection(table.index(2, folderColumn), table.index(2, modificationColumn)),
                  QItemSelectionModel::Deselect);
     EXPECT_EQ(model_.selection().size(), 4u);
     EXPECT_FALSE(model_.selection().contains(model_.items()[2].id()));
@@ -536,6 +551,184 @@ TEST_F(FileTableTest, RowsStaleUntilTheRefreshShowNothingRatherThanAnotherItem) 
     EXPECT_FALSE(view.tableModel().index(0, creationColumn).data(FileTableRole::dateCell).isValid());
     QCoreApplication::processEvents();
     EXPECT_EQ(view.tableModel().rowCount(), 0);
+}
+
+// Sorting, filtering and the rows' menu, over items in two folders whose list order is none of the sorts.
+class OrderedTableTest : public FileTableTest {
+protected:
+    void SetUp() override {
+        FileTableTest::SetUp();
+        const Date day = Date::fromParts(1'600'000'000);
+        addFile("/data/b10.txt", day.addingSeconds(3 * kHour), day.addingSeconds(5 * kHour));
+        addFile("/other/a2.txt", day.addingSeconds(1 * kHour), day.addingSeconds(7 * kHour));
+        addFile("/data/B1.txt", day.addingSeconds(2 * kHour), day.addingSeconds(6 * kHour));
+        addFile("/data/a10.txt", day, day.addingSeconds(4 * kHour));
+        model_.addURLs(urls_);
+    }
+
+    void addFile(const std::string& path, Date creation, Date modification) {
+        files_.addFile(path, creation, modification);
+        urls_.emplace_back(path);
+    }
+
+    static QStringList rowNames(FileTableView& view) {
+        QStringList names;
+        for (int row = 0; row < view.tableModel().rowCount(); ++row) {
+            names << view.tableModel().index(row, nameColumn).data().toString();
+        }
+        return names;
+    }
+
+    static void clickHeader(FileTableView& view, int column) {
+        QHeaderView& header = *view.table().horizontalHeader();
+        QTest::mouseClick(header.viewport(), Qt::LeftButton, Qt::NoModifier,
+                          QPoint(header.sectionViewportPosition(column) + 10, header.height() / 2));
+    }
+
+    // The rows once they show the order set.
+    static QStringList orderedNames(FileTableView& view) {
+        EXPECT_TRUE(vellumark::testing::processEventsUntil([&] { return view.tableModel().showsOrder(); }));
+        return rowNames(view);
+    }
+
+    std::vector<std::filesystem::path> urls_;
+};
+
+TEST_F(OrderedTableTest, HeaderClicksSortAscendingDescendingThenInListOrderKeepingTheSelection) {
+    FileTableView view(model_);
+    QAbstractItemModelTester tester(&view.tableModel(),
+                                    QAbstractItemModelTester::FailureReportingMode::Fatal);
+    show(view);
+    const QStringList listOrder{"b10.txt", "a2.txt", "B1.txt", "a10.txt"};
+    EXPECT_EQ(rowNames(view), listOrder);
+    click(view, 1);
+    const Selection selected = model_.selection();
+
+    // Names collate ignoring case, and digits by their value.
+    clickHeader(view, nameColumn);
+    EXPECT_EQ(orderedNames(view), QStringList({"a2.txt", "a10.txt", "B1.txt", "b10.txt"}));
+    EXPECT_EQ(model_.selection(), selected);
+    EXPECT_TRUE(view.table().selectionModel()->isRowSelected(0));
+    EXPECT_EQ(view.table().selectionModel()->selectedRows().size(), 1);
+    clickHeader(view, nameColumn);
+    EXPECT_EQ(orderedNames(view), QStringList({"b10.txt", "B1.txt", "a10.txt", "a2.txt"}));
+    EXPECT_TRUE(view.table().selectionModel()->isRowSelected(3));
+    clickHeader(view, nameColumn);
+    EXPECT_EQ(orderedNames(view), listOrder);
+    EXPECT_EQ(view.table().horizontalHeader()->sortIndicatorSection(), -1);
+    EXPECT_TRUE(view.table().selectionModel()->isRowSelected(1));
+    EXPECT_EQ(model_.selection(), selected);
+
+    // Folders by name, the list's order within one.
+    clickHeader(view, folderColumn);
+    EXPECT_EQ(orderedNames(view), QStringList({"b10.txt", "B1.txt", "a10.txt", "a2.txt"}));
+
+    // Items added join the order; items removed leave it at once, the rest staying in order.
+    clickHeader(view, creationColumn);
+    EXPECT_EQ(orderedNames(view), QStringList({"a10.txt", "a2.txt", "B1.txt", "b10.txt"}));
+    files_.addFile("/data/early.txt", Date::fromParts(1'500'000'000), kModified);
+    model_.addURLs(std::vector<std::filesystem::path>{"/data/early.txt"});
+    EXPECT_EQ(orderedNames(view), QStringList({"early.txt", "a10.txt", "a2.txt", "B1.txt", "b10.txt"}));
+    click(view, 2);
+    model_.removeSelected();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(rowNames(view), QStringList({"early.txt", "a10.txt", "B1.txt", "b10.txt"}));
+    EXPECT_TRUE(view.tableModel().showsOrder());
+}
+
+TEST_F(OrderedTableTest, DateColumnsSortByNewDatesFromTheHeadersMenuAndFollowTheSettings) {
+    FileTableView view(model_);
+    show(view);
+    clickHeader(view, modificationColumn);
+    EXPECT_EQ(orderedNames(view), QStringList({"a10.txt", "b10.txt", "B1.txt", "a2.txt"}));
+
+    // Every new modification date the same: the list's order.
+    setConfig([](ActionConfig& config) {
+        config.kind = DateActionKind::setSpecific;
+        config.fields = DateFieldSelection::modification;
+        config.specificDate = kNow;
+    });
+    auto* newDates = view.table().horizontalHeader()->findChild<QAction*>("sortByNewDates");
+    ASSERT_NE(newDates, nullptr);
+    newDates->trigger();
+    EXPECT_EQ(orderedNames(view), QStringList({"b10.txt", "a2.txt", "B1.txt", "a10.txt"}));
+
+    // The action leaves modification alone now: the new dates are the current ones, sorted anew.
+    setConfig([](ActionConfig& config) {
+        config.fields = DateFieldSelection::creation;
+        config.specificDate = Date::fromParts(1'500'000'000);
+    });
+    QCoreApplication::processEvents();
+    EXPECT_EQ(orderedNames(view), QStringList({"a10.txt", "b10.txt", "B1.txt", "a2.txt"}));
+}
+
+TEST_F(OrderedTableTest, FilterNarrowsTheRowsByNameAndTheHiddenLeaveTheSelection) {
+    FileTableView view(model_);
+    show(view);
+    QTest::keyClick(&view.table(), Qt::Key_A, Qt::ControlModifier);
+    ASSERT_EQ(model_.selection().size(), 4u);
+
+    QTest::keyClick(&view, Qt::Key_F, Qt::ControlModifier);
+    QLineEdit& filter = view.filterField();
+    EXPECT_TRUE(filter.hasFocus());
+    QTest::keyClicks(&filter, "A1");
+    EXPECT_EQ(orderedNames(view), QStringList({"a10.txt"}));
+    EXPECT_EQ(view.hiddenByFilter(), 3u);
+    EXPECT_TRUE(vellumark::testing::processEventsUntil([&] { return model_.selection().size() == 1; }));
+    EXPECT_TRUE(view.table().selectionModel()->isRowSelected(0));
+
+    // Sorted and filtered together.
+    clickHeader(view, nameColumn);
+    QTest::keyClick(&filter, Qt::Key_Backspace);
+    EXPECT_EQ(orderedNames(view), QStringList({"a2.txt", "a10.txt"}));
+    EXPECT_EQ(view.hiddenByFilter(), 2u);
+
+    QTest::keyClick(&filter, Qt::Key_Escape);
+    EXPECT_TRUE(filter.text().isEmpty());
+    EXPECT_EQ(orderedNames(view), QStringList({"a2.txt", "a10.txt", "B1.txt", "b10.txt"}));
+    EXPECT_EQ(view.hiddenByFilter(), 0u);
+    EXPECT_EQ(model_.selection().size(), 1u);
+    EXPECT_TRUE(view.table().selectionModel()->isRowSelected(1));
+}
+
+TEST_F(OrderedTableTest, FolderColumnShowsEachItemsParentFolder) {
+    FileTableView view(model_);
+    const QAbstractItemModel& model = view.tableModel();
+    EXPECT_EQ(model.index(0, folderColumn).data().toString(), QStringLiteral("/data"));
+    EXPECT_EQ(model.index(1, folderColumn).data().toString(), QStringLiteral("/other"));
+    EXPECT_EQ(nameOf("/home/ada/Trip/"), "Trip");
+    EXPECT_EQ(folderOf("/home/ada/Trip/"), "/home/ada");
+    EXPECT_EQ(folderOf("/notes.txt"), "/");
+    EXPECT_EQ(folderOf("/"), "");
+}
+
+TEST_F(OrderedTableTest, CopyPathPutsTheSelectedPathsOnTheClipboardAsTextAndUris) {
+    files_.addFile("/data/caf\xE9.txt", kCreated, kModified);
+    model_.addURLs(std::vector<std::filesystem::path>{"/data/caf\xE9.txt"});
+    FileTableView view(model_);
+    show(view);
+    click(view, 1);
+    click(view, 4, Qt::ControlModifier);
+
+    QTableView& table = view.table();
+    const QPoint at = table.visualRect(table.model()->index(4, nameColumn)).center();
+    QContextMenuEvent request(QContextMenuEvent::Mouse, at, table.viewport()->mapToGlobal(at));
+    QCoreApplication::sendEvent(table.viewport(), &request);
+    auto* menu = view.findChild<QMenu*>("rowMenu");
+    ASSERT_NE(menu, nullptr);
+    QStringList texts;
+    for (QAction* action : menu->actions()) {
+        texts << action->text();
+        EXPECT_TRUE(action->isEnabled()) << action->text().toStdString();
+    }
+    EXPECT_EQ(texts, QStringList({"Remove", "", "Open Containing Folder", "Copy Path"}));
+    menu->actions().back()->trigger();
+    menu->close();
+
+    const QMimeData& copied = *QGuiApplication::clipboard()->mimeData();
+    EXPECT_EQ(copied.text(), QStringLiteral("/other/a2.txt\n/data/caf\uFFFD.txt"));
+    EXPECT_EQ(copied.data("text/uri-list"),
+              QByteArray("file:///other/a2.txt\r\nfile:///data/caf%E9.txt\r\n"));
 }
 
 TEST(FileTableRealFilesTest, ADroppedNameThatIsNotUtf8ArrivesIntactAndIsShown) {

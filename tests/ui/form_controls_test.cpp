@@ -2,16 +2,20 @@
 #include "model/date.h"
 #include "qt_test_support.h"
 #include "ui/toolkit/date_picker.h"
+#include "ui/toolkit/date_text.h"
 #include "ui/toolkit/pickers.h"
 #include "ui/toolkit/stepper.h"
 #include "ui/toolkit/toggle.h"
 
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QLineEdit>
 #include <QLocale>
 #include <QTest>
 
 #include <gtest/gtest.h>
 
+#include <utility>
 #include <vector>
 
 namespace vellumark::toolkit {
@@ -152,6 +156,59 @@ TEST(DatePickerTest, ShowsWithoutWritingAndAnEditWritesTheShownMinute) {
     EXPECT_EQ(writes.values[1].nanoseconds(), 0);
     EXPECT_EQ(writes.values[1], DatePicker::writtenDate(picker.dateTime()));
     EXPECT_EQ(writes.values[1].seconds() % 60, 0);
+}
+
+TEST(DatePickerTest, EachEditIsWrittenAsItIsTypedAndAWholeDateCanBeTypedOrPasted) {
+    Writes<Date> writes;
+    DatePicker picker(writes.writer());
+    picker.showDate(Date::fromParts(1'700'000'000));
+    picker.show();
+    picker.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&picker));
+    const auto written = [](const QDateTime& time) { return Date::fromParts(time.toSecsSinceEpoch()); };
+    picker.setSelectedSection(QDateTimeEdit::YearSection);
+    QTest::keyClicks(&picker, "2019");
+    ASSERT_FALSE(writes.values.empty());
+    EXPECT_EQ(QDateTime::fromSecsSinceEpoch(writes.values.back().seconds()).date().year(), 2019);
+    writes.values.clear();
+
+    auto* edit = picker.findChild<QLineEdit*>();
+    // Typed spaces stand in for the no-break ones a format may have.
+    const auto typeOver = [&](QString text) {
+        edit->selectAll();
+        QTest::keyClicks(&picker, text.replace(QChar(0x202F), u' '));
+    };
+
+    // Separators are text here, not moves between fields; nothing is written until the date is whole.
+    const QDateTime march(QDate(2019, 3, 15), QTime(14, 30));
+    typeOver("2019-03-15 14:30");
+    EXPECT_EQ(writes.values, std::vector<Date>({written(march)}));
+    EXPECT_EQ(DatePicker::writtenDate(picker.dateTime()), written(march));
+
+    // As the picker shows dates.
+    const QDateTime may(QDate(2021, 5, 2), QTime(9, 5));
+    typeOver(picker.locale().toString(may, picker.displayFormat()));
+    EXPECT_EQ(writes.values.back(), written(may));
+
+    // Pasted as the table shows it, seconds and all, and in ISO 8601 with a zone.
+    for (const auto& [text, expected] :
+         {std::pair(dateText(Date::fromParts(1'600'000'000)), QDateTime::fromSecsSinceEpoch(1'600'000'000)),
+          std::pair(QStringLiteral("2020-01-02T03:04:00Z"),
+                    QDateTime(QDate(2020, 1, 2), QTime(3, 4), Qt::UTC))}) {
+        QGuiApplication::clipboard()->setText(text);
+        edit->selectAll();
+        QTest::keyClick(&picker, Qt::Key_V, Qt::ControlModifier);
+        EXPECT_EQ(writes.values.back(), DatePicker::writtenDate(expected.toLocalTime()))
+            << text.toStdString();
+    }
+
+    // What is not a whole date when confirmed is dropped, and the date stays.
+    const QDateTime before = picker.dateTime();
+    typeOver("2019-03");
+    QTest::keyClick(&picker, Qt::Key_Return);
+    EXPECT_EQ(picker.dateTime(), before);
+    EXPECT_EQ(picker.text(), picker.locale().toString(before, picker.displayFormat()));
+    EXPECT_EQ(writes.values.back(), DatePicker::writtenDate(before));
 }
 
 }  // namespace

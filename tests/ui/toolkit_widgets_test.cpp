@@ -4,17 +4,23 @@
 #include "ui/toolkit/dialogs.h"
 #include "ui/toolkit/path_text.h"
 #include "ui/toolkit/symbol_icons.h"
-#include "ui/toolkit/text_styles.h"
 
 #include <QAbstractItemView>
+#include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QFileSystemModel>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
+#include <QMessageBox>
 #include <QPushButton>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
+#include <QUrl>
 #include <QWidget>
 
 #include <gtest/gtest.h>
@@ -68,23 +74,39 @@ TEST(SymbolIconsTest, EverySymbolIsDrawnInThePalettesColours) {
         SCOPED_TRACE(name.toStdString());
         EXPECT_FALSE(symbolIcon(name).isNull());
         for (const QPalette& palette : {lightPalette(), darkPalette()}) {
-            const QPixmap pixmap = symbolPixmap(name, 32, palette);
+            const QColor ink = symbolColor(palette, QIcon::Normal);
+            const QPixmap pixmap = symbolPixmap(name, 32, ink);
             ASSERT_EQ(pixmap.size(), QSize(32, 32));
-            // The mark is drawn in the text colour, or the accent or warning colour where it carries meaning.
-            const int ink = pixelsNear(pixmap, palette.color(QPalette::Text));
-            const int accent = pixelsNear(pixmap, palette.color(QPalette::Highlight));
-            const int warning = pixelsNear(pixmap, warningColor(palette));
-            EXPECT_GT(ink + accent + warning, 8);
+            EXPECT_GT(pixelsNear(pixmap, ink), 8);
         }
-        EXPECT_NE(symbolPixmap(name, 32, lightPalette()).toImage(),
-                  symbolPixmap(name, 32, darkPalette()).toImage());
     }
+
+    // Without an icon theme (as offscreen) the icons are our drawings, recoloured for each state: a
+    // disabled command shows grey, whatever accent the palette has.
+    const QPalette previous = QApplication::palette();
+    QApplication::setPalette(darkPalette());
+    const QIcon perform = symbolIcon(u"checkmark.circle.fill");
+    EXPECT_GT(pixelsNear(perform.pixmap(32), symbolColor(darkPalette(), QIcon::Normal)), 8);
+    EXPECT_GT(pixelsNear(perform.pixmap(32, QIcon::Selected), Qt::white), 8);
+    const QImage disabled = perform.pixmap(32, QIcon::Disabled).toImage();
+    int grey = 0;
+    for (int y = 0; y < disabled.height(); ++y) {
+        for (int x = 0; x < disabled.width(); ++x) {
+            const QColor pixel = disabled.pixelColor(x, y);
+            if (pixel.alpha() > 0) {
+                EXPECT_LT(pixel.hsvSaturation(), 20);
+                ++grey;
+            }
+        }
+    }
+    EXPECT_GT(grey, 8);
+    QApplication::setPalette(previous);
 }
 
 TEST(SymbolIconsTest, UnknownNamesGiveNoIcon) {
     EXPECT_TRUE(symbolIcon(u"gear").isNull());
     EXPECT_FALSE(isKnownSymbol(u"Folder"));
-    EXPECT_TRUE(symbolPixmap(u"gear", 16, lightPalette()).isNull());
+    EXPECT_TRUE(symbolPixmap(u"gear", 16, Qt::black).isNull());
 }
 
 TEST(DialogsTest, ConfirmationShowsItsTitleAndTellsWhichButtonEndedIt) {
@@ -190,6 +212,107 @@ TEST_F(OpenPanelTest, ReturnAfterTypingAFolderNameGoesIntoTheFolder) {
     EXPECT_TRUE(dialog.isVisible());
     EXPECT_TRUE(dialog.chosenPaths().empty());
     EXPECT_EQ(QDir(dialog.directory()).dirName(), QStringLiteral("Album"));
+}
+
+TEST_F(OpenPanelTest, TypedNamesThatDoNotExistAreReportedAndNoneOfTheOthersIsDropped) {
+    OpenPanelOptions options;
+    options.allowsMultipleSelection = true;
+    bindings::FileAndFolderDialog dialog(options);
+    listOf(dialog);
+    auto* nameField = dialog.findChild<QLineEdit*>("fileNameEdit");
+    nameField->setFocus();
+    nameField->setText(R"("Album" "notes.txt" "nots.txt")");
+    QTest::keyClick(nameField, Qt::Key_Return);
+
+    auto* alert = dialog.findChild<QMessageBox*>("notFoundAlert");
+    ASSERT_NE(alert, nullptr);
+    EXPECT_TRUE(alert->text().contains("nots.txt"));
+    EXPECT_FALSE(alert->text().contains("notes.txt"));
+    alert->accept();
+    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_EQ(nameField->text(), R"("Album" "notes.txt" "nots.txt")");
+
+    nameField->setText(R"("Album" "notes.txt")");
+    QTest::keyClick(nameField, Qt::Key_Return);
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    const std::filesystem::path base = pathFromLocalFile(dialog.directory().absolutePath());
+    EXPECT_EQ(dialog.chosenPaths(), std::vector<std::filesystem::path>({base / "Album", base / "notes.txt"}));
+}
+
+TEST_F(OpenPanelTest, ReturnInTheListChoosesSeveralSelectedItems) {
+    OpenPanelOptions options;
+    options.allowsMultipleSelection = true;
+    bindings::FileAndFolderDialog dialog(options);
+    QAbstractItemView& list = listOf(dialog);
+    list.setFocus();
+    // Both selected, the current item the folder, which Return alone would open.
+    const QModelIndex root = list.rootIndex();
+    for (int row = 0; row < 2; ++row) {
+        list.selectionModel()->select(list.model()->index(row, 0, root),
+                                      QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    }
+    list.selectionModel()->setCurrentIndex(list.model()->index(0, 0, root), QItemSelectionModel::NoUpdate);
+    ASSERT_EQ(list.currentIndex().data().toString(), QStringLiteral("Album"));
+    QTest::keyClick(&list, Qt::Key_Return);
+
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    EXPECT_EQ(dialog.chosenPaths().size(), 2u);
+}
+
+// The panel as the window runs it, twice, in a home and configuration folder of its own.
+TEST_F(OpenPanelTest, RemembersFoldersForTheSessionShowsBookmarksAndWritesNoSettings) {
+    QTemporaryDir home;
+    ASSERT_TRUE(home.isValid());
+    const QString config = home.filePath(".config");
+    ASSERT_TRUE(QDir().mkpath(config + "/gtk-3.0"));
+    QFile bookmarks(config + "/gtk-3.0/bookmarks");
+    ASSERT_TRUE(bookmarks.open(QIODevice::WriteOnly));
+    bookmarks.write(QUrl::fromLocalFile(folder_.filePath("Album")).toEncoded() + " Trip photos\n" +
+                    "sftp://host/elsewhere Server\n");
+    bookmarks.close();
+    const QByteArray previousHome = qgetenv("HOME");
+    const QByteArray previousConfig = qgetenv("XDG_CONFIG_HOME");
+    const QString previousSettings =
+        QFileInfo(QSettings(QSettings::NativeFormat, QSettings::UserScope, "probe").fileName())
+            .absolutePath();
+    qputenv("HOME", QFile::encodeName(home.path()));
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(config));
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, config);
+
+    bindings::QtOpenPanel panel;
+    QStringList shownPlaces;
+    const auto answer = [&](bool choose) {
+        QTimer::singleShot(0, [&, choose] {
+            auto* shown = qobject_cast<bindings::OpenPanelDialog*>(QApplication::activeModalWidget());
+            ASSERT_NE(shown, nullptr);
+            auto* places = shown->findChild<QListWidget*>("placesSidebar");
+            shownPlaces.clear();
+            for (int row = 0; row < places->count(); ++row) {
+                shownPlaces << places->item(row)->text();
+            }
+            bindings::FileAndFolderDialog& dialog = shown->fileDialog();
+            dialog.setDirectory(folder_.path());
+            auto* nameField = dialog.findChild<QLineEdit*>("fileNameEdit");
+            nameField->setText("notes.txt");
+            choose ? dialog.accept() : dialog.reject();
+        });
+    };
+    answer(true);
+    ASSERT_TRUE(panel.runModal({}).has_value());
+    EXPECT_TRUE(shownPlaces.contains("Trip photos"));
+    EXPECT_FALSE(shownPlaces.contains("Server"));
+    EXPECT_FALSE(shownPlaces.contains("Recent"));
+    answer(false);
+    EXPECT_FALSE(panel.runModal({}).has_value());
+    EXPECT_EQ(shownPlaces.mid(shownPlaces.indexOf("Recent")),
+              QStringList({"Recent", QDir(folder_.path()).dirName()}));
+
+    EXPECT_EQ(QDir(config).entryList(QDir::Files), QStringList());
+    EXPECT_TRUE(
+        QSettings(QSettings::NativeFormat, QSettings::UserScope, "probe").fileName().startsWith(config));
+    qputenv("HOME", previousHome);
+    qputenv("XDG_CONFIG_HOME", previousConfig);
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, previousSettings);
 }
 
 }  // namespace

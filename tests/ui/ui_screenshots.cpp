@@ -1,5 +1,6 @@
-// Saves PNG pictures of the file table and of the action panel in each action's state, for a person to
-// look at: ui_screenshots [folder] (default "screenshots"). Run it under a display, e.g. xvfb-run -a.
+// Saves PNG pictures of the file table and of the action panel in each action's state, and of both in a
+// light and a dark palette at 10 and 12 points, for a person to look at: ui_screenshots [folder] (default
+// "screenshots"). Run it under a display, e.g. xvfb-run -a.
 #include "app_model/app_model.h"
 #include "dark_palette.h"
 #include "model/planner.h"
@@ -10,7 +11,9 @@
 #include "ui/action_panel/action_panel_view.h"
 #include "ui/bindings/qt_open_panel.h"
 #include "ui/file_table/file_table_view.h"
+#include "ui/toolkit/contrast.h"
 #include "ui/toolkit/symbol_icons.h"
+#include "ui/toolkit/text_styles.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -102,14 +105,24 @@ bool saveIcons(const QDir& folder) {
         "plus",   "minus", "trash",     "checkmark.circle.fill",        "calendar.badge.clock",
         "folder", "doc",   "lock.fill", "exclamationmark.triangle.fill"};
     const auto count = static_cast<int>(names.size());
-    QImage sheet(count * 56 + 8, 2 * 56 + 8, QImage::Format_ARGB32);
+    const QPalette palettes[] = {testing::lightPalette(), darkPalette()};
+    const QIcon::Mode modes[] = {QIcon::Normal, QIcon::Disabled, QIcon::Selected};
+    QImage sheet(count * 40 + 8, 6 * 40 + 8, QImage::Format_ARGB32);
     QPainter painter(&sheet);
-    const QPalette palettes[] = {QApplication::palette(), darkPalette()};
-    for (int row = 0; row < 2; ++row) {
-        painter.fillRect(QRect(0, row * 56 + 4, sheet.width(), 56), palettes[row].color(QPalette::Base));
+    // Per palette a row of each mode, on the background it is drawn on.
+    for (int row = 0; row < 6; ++row) {
+        const QPalette& palette = palettes[row / 3];
+        const QIcon::Mode mode = modes[row % 3];
+        const QColor background = mode == QIcon::Selected
+                                      ? toolkit::withReadableSelection(palette).color(QPalette::Highlight)
+                                      : palette.color(QPalette::Base);
+        painter.fillRect(QRect(0, row * 40 + 4, sheet.width(), 40), background);
         for (int column = 0; column < count; ++column) {
-            painter.drawPixmap(column * 56 + 12, row * 56 + 12,
-                               toolkit::symbolPixmap(names[column], 40, palettes[row]));
+            const QColor color = names[column].startsWith(u"exclamation") && mode == QIcon::Normal
+                                     ? toolkit::warningColor(palette)
+                                     : toolkit::symbolColor(palette, mode);
+            painter.drawPixmap(column * 40 + 8, row * 40 + 8,
+                               toolkit::symbolPixmap(names[column], 32, color));
         }
     }
     painter.end();
@@ -117,6 +130,60 @@ bool saveIcons(const QDir& folder) {
     const bool saved = sheet.save(path);
     std::printf("%s %s\n", saved ? "saved" : "COULD NOT SAVE", qPrintable(path));
     return saved;
+}
+
+// The table beside the panel, as the window arranges them, in a light and a dark palette at 10 and 12
+// points: look_<palette>_<size>pt_<action>.png.
+bool saveLooks(const QDir& folder) {
+    testing::FakeFileAccess files;
+    testing::ScriptedOpenPanel addPanel;
+    testing::ScriptedOpenPanel sourcePanel;
+    files.mount("/home", testing::ext4Volume());
+    files.mount("/media/usb", testing::fatVolume());
+    files.addFolder("/home/ada/Pictures", kCreated, kModified);
+    files.addFile("/home/ada/notes.txt", kCreated, kModified);
+    files.addFile("/media/usb/IMG_0001.jpg", Date::fromParts(315'540'600), Date::fromParts(315'545'400));
+    files.addFile("/tmp/report.pdf", kCreated.addingSeconds(86'400), kModified.addingSeconds(3'600));
+    files.addFile("/tmp/source.pdf", kCreated.addingSeconds(-86'400 * 400), kModified);
+    AppModel model(files, addPanel, [] { return kNow; });
+    const std::vector<std::filesystem::path> urls{"/home/ada/Pictures", "/home/ada/notes.txt",
+                                                  "/media/usb/IMG_0001.jpg", "/tmp/report.pdf"};
+    model.addURLs(urls);
+    model.setLiftSource("/tmp/source.pdf");
+    model.setSelection({model.items()[1].id()});
+    const QFont font = QApplication::font();
+    bool ok = true;
+    for (const auto& [paletteName, palette] :
+         {std::pair("light", testing::lightPalette()), std::pair("dark", darkPalette())}) {
+        for (const int points : {10, 12}) {
+            QApplication::setPalette(palette);
+            QFont sized = font;
+            sized.setPointSize(points);
+            QApplication::setFont(sized);
+            QWidget window;
+            auto* layout = new QHBoxLayout(&window);
+            layout->addWidget(new file_table::FileTableView(model), 1);
+            layout->addWidget(new action_panel::ActionPanelView(model, sourcePanel));
+            window.resize(1100, 560);
+            for (const auto& [kind, name] : {std::pair(DateActionKind::setSpecific, "setSpecific"),
+                                             std::pair(DateActionKind::shift, "shift"),
+                                             std::pair(DateActionKind::liftFromFile, "liftFromFile"),
+                                             std::pair(DateActionKind::removeDates, "removeDates")}) {
+                model.editConfig([kind = kind](ActionConfig& config) {
+                    config.kind = kind;
+                    config.specificDate = Date::fromParts(1'552'660'200);
+                    config.shiftDirection = ShiftDirection::subtract;
+                    config.shiftDays = 100'000;
+                    config.shiftHours = 2;
+                });
+                const QString file = QStringLiteral("look_%1_%2pt_%3").arg(paletteName).arg(points).arg(name);
+                ok = save(window, folder, file) && ok;
+            }
+        }
+    }
+    QApplication::setFont(font);
+    QApplication::setPalette(QPalette());
+    return ok;
 }
 
 }  // namespace
@@ -130,6 +197,7 @@ int main(int argc, char** argv) {
     }
     bool ok = saveIcons(folder);
     ok = saveVolumeLimits(folder) && ok;
+    ok = saveLooks(folder) && ok;
 
     testing::FakeFileAccess files;
     testing::ScriptedOpenPanel addPanel;
@@ -157,9 +225,9 @@ int main(int argc, char** argv) {
     table.resize(480, 300);
     ok = save(table, folder, "table_narrow") && ok;
 
-    // The panel in each action's state, 320 wide as the window shows it.
+    // The panel in each action's state, as wide as the window shows it.
     action_panel::ActionPanelView panel(model, sourcePanel);
-    panel.resize(320, 560);
+    panel.resize(panel.sizeHint().width(), 560);
     files.addFile("/home/ada/Documents/source.pdf", kCreated.addingSeconds(-86'400 * 400), kModified);
     for (const DateActionKind kind : allCases<DateActionKind>()) {
         model.editConfig([kind](ActionConfig& config) {
@@ -185,7 +253,6 @@ int main(int argc, char** argv) {
     auto* layout = new QHBoxLayout(&window);
     auto* darkTable = new file_table::FileTableView(model);
     auto* darkPanel = new action_panel::ActionPanelView(model, sourcePanel);
-    darkPanel->setFixedWidth(320);
     layout->addWidget(darkTable, 1);
     layout->addWidget(darkPanel);
     model.editConfig([](ActionConfig& config) { config.kind = DateActionKind::shift; });

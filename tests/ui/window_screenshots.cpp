@@ -1,6 +1,7 @@
 // Pictures of the window in its main states, for a person to look at:
 //   xvfb-run -a -s "-screen 0 1280x800x24" build/testing/tests/ui/window_screenshots screenshots [dark]
 #include "dark_palette.h"
+#include "journal/sqlite_run_journal.h"
 #include "support/fake_file_access.h"
 #include "support/scripted_open_panel.h"
 #include "support/volumes.h"
@@ -11,16 +12,20 @@
 #include <QApplication>
 #include <QDir>
 #include <QDragEnterEvent>
+#include <QMenu>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
 #include <QScreen>
 #include <QTableView>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QToolTip>
 #include <QUrl>
 
 #include <atomic>
+#include <fstream>
 #include <future>
 #include <iostream>
 #include <memory>
@@ -101,6 +106,69 @@ int shootRunInProgress(const QString& folder, FakeFileAccess& files,
         button(*question, "Continue")->click();
     }
     model.cancel();
+    return 0;
+}
+
+// Undo in the Edit menu and its question, the history, the question after an interrupted run and the one
+// when the journal cannot be written.
+int shootJournal(const QString& folder, FakeFileAccess& files,
+                 const std::vector<std::filesystem::path>& urls) {
+    const QTemporaryDir state;
+    SqliteRunJournal journal(QDir(state.path()).filePath("journal.sqlite3").toStdString());
+    // An earlier run that never completed, as the program finds it at start.
+    RunRecord interrupted;
+    interrupted.startedAt = Date::now().addingSeconds(-86'400);
+    interrupted.action = "Set to a specific date";
+    interrupted.settings = "Both dates · 2019-03-15 14:30:00 UTC";
+    std::vector<JournalEntry> entries(4, JournalEntry{urls[1].native(), std::nullopt, {}, {}});
+    journal.beginRun(interrupted, entries);
+
+    ScriptedOpenPanel panel;
+    VellumarkApp app(files, panel, systemClock(), {}, &journal);
+    ContentView& window = app.openWindow();
+    window.move(40, 30);
+    window.resize(1100, 620);
+    window.show();
+    QApplication::setActiveWindow(&window);
+    window.offerRecovery();
+    shoot(folder, "8-recovery-question");
+    if (auto* question = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+        button(*question, "Not Now")->click();
+    }
+    AppModel& model = app.model();
+    model.addURLs(urls);
+    model.editConfig([](ActionConfig& config) {
+        config.kind = DateActionKind::shift;
+        config.shiftHours = 1;
+    });
+    model.applyChanges();
+    settle();
+    if (auto* alert = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+        alert->accept();
+    }
+    auto* edit = window.menuBar()->findChild<QMenu*>("editMenu");
+    edit->popup(window.mapToGlobal(QPoint(60, 20)));
+    shoot(folder, "8a-edit-menu");
+    edit->hide();
+    window.findChild<QAction*>("undoAction")->trigger();
+    shoot(folder, "8b-undo-question");
+    if (auto* question = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+        button(*question, "Cancel")->click();
+    }
+    window.showHistory();
+    shoot(folder, "8c-history");
+    if (auto* dialog = QApplication::activeModalWidget()) {
+        dialog->close();
+    }
+    std::ofstream(QDir(state.path()).filePath("plain").toStdString()) << "x";
+    SqliteRunJournal unwritable(QDir(state.path()).filePath("plain/journal.sqlite3").toStdString());
+    model.setJournal(&unwritable);
+    model.applyChanges();
+    shoot(folder, "8d-journal-failure");
+    if (auto* question = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+        button(*question, "Cancel")->click();
+    }
+    model.setJournal(&journal);
     return 0;
 }
 
@@ -211,6 +279,7 @@ int run(const QString& folder) {
     QDragLeaveEvent leave;
     QApplication::sendEvent(&window, &leave);
     window.hide();
+    shootJournal(folder, files, urls);
     return shootRunInProgress(folder, files, urls);
 }
 

@@ -18,7 +18,11 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QScrollBar>
+#include <QStyle>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace vellumark::action_panel {
 
@@ -27,18 +31,45 @@ namespace {
 // Shown verbatim by the panel, as the action titles are.
 constexpr const char* kSourcePanelMessage = "Choose the file whose dates you want to copy.";
 
+// A label that wraps its lines to the width it is given and asks for no more than its longest word: the
+// panel takes its width from its controls, and explanations fit in.
+class WrappedLabel : public QLabel {
+public:
+    using QLabel::QLabel;
+
+    QSize sizeHint() const override { return {minimumSizeHint().width(), QLabel::sizeHint().height()}; }
+};
+
 QLabel* makeSecondaryLabel(const QString& text, QWidget* parent) {
-    auto* label = new QLabel(text, parent);
+    auto* label = new WrappedLabel(text, parent);
     label->setWordWrap(true);
     toolkit::makeSecondary(*label);
     return label;
+}
+
+// The width `widget` asks for in any of its states: in a column, rows hidden now count too (the settings
+// of other actions, the source's dates before there is a source), so that the panel keeps one width.
+int widestHint(const QWidget& widget) {
+    widget.ensurePolished();
+    int widest = widget.sizeHint().width();
+    if (const auto* column = qobject_cast<const QVBoxLayout*>(widget.layout())) {
+        const QMargins margins = widget.contentsMargins() + column->contentsMargins();
+        for (int i = 0; i < column->count(); ++i) {
+            if (const QWidget* row = column->itemAt(i)->widget()) {
+                widest = std::max(widest, widestHint(*row) + margins.left() + margins.right());
+            }
+        }
+    }
+    return widest;
 }
 
 }  // namespace
 
 ActionPanelView::ActionPanelView(AppModel& model, OpenPanel& sourcePanel, QWidget* parent)
     : QWidget(parent), model_(model), sourcePanel_(sourcePanel) {
+    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
     auto* content = new QWidget;
+    content_ = content;
     auto* sections = new QVBoxLayout(content);
     sections->addWidget(makeActionSection());
     sections->addWidget(makeSettingsSection());
@@ -47,10 +78,13 @@ ActionPanelView::ActionPanelView(AppModel& model, OpenPanel& sourcePanel, QWidge
 
     // The window's background shows between the groups: the scroll area draws none of its own.
     auto* scroll = new QScrollArea(this);
+    scroll_ = scroll;
     scroll->setObjectName(QStringLiteral("actionPanelScrollArea"));
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->setWidgetResizable(true);
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // Tab goes from control to control; the area around them is no stop of its own.
+    scroll->setFocusPolicy(Qt::NoFocus);
     scroll->setWidget(content);
     scroll->viewport()->setAutoFillBackground(false);
     content->setAutoFillBackground(false);
@@ -65,6 +99,18 @@ ActionPanelView::ActionPanelView(AppModel& model, OpenPanel& sourcePanel, QWidge
 }
 
 ActionPanelView::~ActionPanelView() = default;
+
+QSize ActionPanelView::sizeHint() const {
+    // Room for the scroll bar is kept whether it shows or not: the panel does not change width with the
+    // height of the window.
+    const int scrollBar =
+        style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, scroll_->verticalScrollBar());
+    return {std::max(kNarrowest, widestHint(*content_) + scrollBar), QWidget::sizeHint().height()};
+}
+
+QSize ActionPanelView::minimumSizeHint() const {
+    return {sizeHint().width(), QWidget::minimumSizeHint().height()};
+}
 
 template <typename Edit>
 void ActionPanelView::edit(Edit&& change) {
@@ -118,9 +164,10 @@ QGroupBox* ActionPanelView::makeSettingsSection() {
         {DateActionKind::copyModificationToCreation, "copyModificationToCreationSettings",
          makeExplanation(tr("Each file's creation date will be set to its own modification date."))},
         {DateActionKind::liftFromFile, "liftFromFileSettings", makeLiftSettings()},
-        // No file browser here shows removed dates as "-----"; the table does.
+        // What is written is a marker date that other programs show as such.
         {DateActionKind::removeDates, "removeDatesSettings",
-         makeExplanation(tr("The selected dates will be removed and shown as “-----”."))},
+         makeExplanation(tr("The selected dates will be removed: Vellumark shows them as “-----”, other "
+                            "programs as 1 January 1904, 00:00 UTC."))},
     }};
     for (const Page& page : pages) {
         page.settings->setObjectName(QLatin1String(page.name));
@@ -157,23 +204,26 @@ QWidget* ActionPanelView::makeShiftSettings() {
     directionPicker_->setAccessibleName(tr("Direction"));
     layout->addWidget(directionPicker_);
 
-    const auto makeStepper = [&](const QString& label, std::int64_t maximum,
+    // The box shows its name as a prefix ("Days: 42"), which assistive technologies read as part of the
+    // value: the name is given to them apart.
+    const auto makeStepper = [&](const QString& title, std::int64_t maximum,
                                  std::int64_t ActionConfig::*field, const QString& name) {
-        auto* stepper =
-            new toolkit::Stepper(label, 0, static_cast<int>(maximum), [this, field](std::int64_t value) {
+        auto* stepper = new toolkit::Stepper(
+            tr("%1: ").arg(title), 0, static_cast<int>(maximum), [this, field](std::int64_t value) {
                 edit([field, value](ActionConfig& config) { config.*field = value; });
             });
         stepper->setObjectName(name);
+        stepper->setAccessibleName(title);
         layout->addWidget(stepper);
         return stepper;
     };
     daysStepper_ =
-        makeStepper(tr("Days: "), kMostShiftDays, &ActionConfig::shiftDays, QStringLiteral("daysStepper"));
-    hoursStepper_ = makeStepper(tr("Hours: "), kMostShiftHours, &ActionConfig::shiftHours,
-                                QStringLiteral("hoursStepper"));
-    minutesStepper_ = makeStepper(tr("Minutes: "), kMostShiftMinutes, &ActionConfig::shiftMinutes,
+        makeStepper(tr("Days"), kMostShiftDays, &ActionConfig::shiftDays, QStringLiteral("daysStepper"));
+    hoursStepper_ =
+        makeStepper(tr("Hours"), kMostShiftHours, &ActionConfig::shiftHours, QStringLiteral("hoursStepper"));
+    minutesStepper_ = makeStepper(tr("Minutes"), kMostShiftMinutes, &ActionConfig::shiftMinutes,
                                   QStringLiteral("minutesStepper"));
-    secondsStepper_ = makeStepper(tr("Seconds: "), kMostShiftSeconds, &ActionConfig::shiftSeconds,
+    secondsStepper_ = makeStepper(tr("Seconds"), kMostShiftSeconds, &ActionConfig::shiftSeconds,
                                   QStringLiteral("secondsStepper"));
     return settings;
 }
@@ -199,6 +249,8 @@ QWidget* ActionPanelView::makeLiftSettings() {
     sourceName_ = new toolkit::ElidedLabel;
     sourceName_->setObjectName(QStringLiteral("sourceName"));
     sourceName_->setAlignment(Qt::AlignTrailing | Qt::AlignVCenter);
+    // A long name is cut to the panel's width rather than widening the panel.
+    sourceName_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
     sourceCreation_ = new QLabel;
     sourceCreation_->setAlignment(Qt::AlignTrailing | Qt::AlignVCenter);
     sourceCreation_->setObjectName(QStringLiteral("sourceCreation"));

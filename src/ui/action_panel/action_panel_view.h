@@ -10,6 +10,7 @@
 class QGroupBox;
 class QLabel;
 class QPushButton;
+class QScrollArea;
 
 namespace vellumark::bindings {
 class ModelObserver;
@@ -34,8 +35,16 @@ class ActionPanelView : public QWidget {
     Q_OBJECT
 
 public:
+    // The panel is never narrower than this, and wider where its controls need it (large fonts).
+    static constexpr int kNarrowest = 320;
+
     ActionPanelView(AppModel& model, OpenPanel& sourcePanel, QWidget* parent = nullptr);
     ~ActionPanelView() override;
+
+    // As wide as the widest control of any action's settings, so that no text is cut and choosing
+    // another action never changes the width; the size policy keeps the panel at that width.
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
 
     // Shows the model's configuration as it is now; also run on the next event-loop pass after each change.
     void refresh();
@@ -56,6 +65,8 @@ private:
 
     AppModel& model_;
     OpenPanel& sourcePanel_;
+    QWidget* content_ = nullptr;
+    QScrollArea* scroll_ = nullptr;
 
     toolkit::PopUpPicker* operationPicker_ = nullptr;
     QWidget* applyToRow_ = nullptr;

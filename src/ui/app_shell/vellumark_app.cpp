@@ -1,5 +1,6 @@
 #include "ui/app_shell/vellumark_app.h"
 
+#include "journal/sqlite_run_journal.h"
 #include "linux_fs/linux_file_access.h"
 #include "ui/bindings/event_loop_hand_back.h"
 #include "ui/bindings/qt_open_panel.h"
@@ -8,6 +9,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QIcon>
+#include <QMenu>
 #include <QMenuBar>
 #include <QScreen>
 
@@ -28,34 +30,58 @@ QIcon applicationIcon() {
 VellumarkApp::VellumarkApp()
     : ownedFiles_(std::make_unique<LinuxFileAccess>()),
       ownedPanel_(std::make_unique<bindings::QtOpenPanel>()),
+      ownedJournal_(std::make_unique<SqliteRunJournal>(defaultJournalPath())),
       files_(*ownedFiles_),
       openPanel_(*ownedPanel_),
       clock_(systemClock()),
-      handBack_(bindings::eventLoopHandBack()) {}
+      handBack_(bindings::eventLoopHandBack()),
+      journal_(ownedJournal_.get()) {}
 
-VellumarkApp::VellumarkApp(FileAccess& files, OpenPanel& openPanel, Clock clock, HandBack handBack)
-    : files_(files), openPanel_(openPanel), clock_(std::move(clock)), handBack_(std::move(handBack)) {}
+VellumarkApp::VellumarkApp(FileAccess& files, OpenPanel& openPanel, Clock clock, HandBack handBack,
+                           RunJournal* journal)
+    : files_(files),
+      openPanel_(openPanel),
+      clock_(std::move(clock)),
+      handBack_(std::move(handBack)),
+      journal_(journal) {}
 
 VellumarkApp::~VellumarkApp() = default;
 
 AppModel& VellumarkApp::model() {
     if (!model_) {
         model_ = std::make_unique<AppModel>(files_, openPanel_, clock_, handBack_);
+        if (journal_ != nullptr) {
+            try {
+                // Runs older than 90 days and all but the last 200 go at each start.
+                journal_->prune(clock_().addingSeconds(std::int64_t{-90} * 86'400), 200);
+            } catch (const std::exception&) {
+                // A journal that cannot be written shows when a run needs it.
+            }
+            model_->setJournal(journal_);
+        }
     }
     return *model_;
 }
 
 ContentView& VellumarkApp::openWindow() {
     auto window = std::make_unique<ContentView>(model(), openPanel_);
-    window->setMinimumSize(kMinimumWidth, kMinimumHeight);
+    // Larger where a large font widens the list's least width and the panel.
+    window->setMinimumSize(QSize(kMinimumWidth, kMinimumHeight).expandedTo(window->minimumSizeHint()));
 
     // Stands where the new-item entries would: there is no New entry and no Ctrl+N.
-    QMenu* file = window->menuBar()->addMenu(QApplication::translate("VellumarkApp", "&File"));
+    auto* file = new QMenu(QApplication::translate("VellumarkApp", "&File"), window->menuBar());
     file->setObjectName("fileMenu");
+    // Before the window's own menus.
+    const QList<QAction*> menus = window->menuBar()->actions();
+    window->menuBar()->insertMenu(menus.isEmpty() ? nullptr : menus.first(), file);
     QAction* addFiles = file->addAction(QApplication::translate("VellumarkApp", "Add Files…"));
     addFiles->setObjectName("addFilesAction");
     addFiles->setShortcut(QKeySequence::Open);
     QObject::connect(addFiles, &QAction::triggered, window.get(), &ContentView::addFiles);
+    QAction* history = file->addAction(QApplication::translate("VellumarkApp", "History…"));
+    history->setObjectName("historyAction");
+    history->setEnabled(journal_ != nullptr);
+    QObject::connect(history, &QAction::triggered, window.get(), &ContentView::showHistory);
 
     file->addSeparator();
     QAction* quit = file->addAction(QApplication::translate("VellumarkApp", "&Quit"));
@@ -86,6 +112,7 @@ int VellumarkApp::run(int argc, char** argv) {
     const QSize available = window.screen()->availableSize();
     window.resize(QSize(1100, 660).boundedTo(available).expandedTo(window.minimumSize()));
     window.show();
+    window.offerRecovery();
     return QApplication::exec();
 }
 

@@ -25,10 +25,10 @@ public:
 
     // The real file system and the real open panels.
     VellumarkApp();
-    // Tests bring their own file access and open panel.
+    // Tests bring their own file access and open panel, and a journal where they need one.
     // Without a HandBack, adding and applying run within the call, as tests need.
-    VellumarkApp(FileAccess& files, OpenPanel& openPanel, Clock clock = systemClock(),
-                 HandBack handBack = {});
+    VellumarkApp(FileAccess& files, OpenPanel& openPanel, Clock clock = systemClock(), HandBack handBack = {},
+                 RunJournal* journal = nullptr);
     ~VellumarkApp();
     VellumarkApp(const VellumarkApp&) = delete;
     VellumarkApp& operator=(const VellumarkApp&) = delete;
@@ -45,10 +45,12 @@ public:
 private:
     std::unique_ptr<FileAccess> ownedFiles_;
     std::unique_ptr<bindings::QtOpenPanel> ownedPanel_;
+    std::unique_ptr<RunJournal> ownedJournal_;
     FileAccess& files_;
     OpenPanel& openPanel_;
     Clock clock_;
     HandBack handBack_;
+    RunJournal* journal_ = nullptr;
     std::unique_ptr<AppModel> model_;
     // Declared after the model so that the windows go first.
     std::vector<std::unique_ptr<ContentView>> windows_;

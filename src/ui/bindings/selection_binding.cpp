@@ -57,7 +57,7 @@ SelectionBinding::SelectionBinding(QAbstractItemView& view, std::function<const 
       subscription_(model.objectWillChange().subscribe([this] {
           if (!writing_) {
               inStep_ = false;
-              unchecked_.clear();
+              stopShowing();
           }
       })) {
     // The view must repaint its own selection, so its selection model's signals are never blocked;
@@ -82,9 +82,9 @@ void SelectionBinding::userChangedSelection(const QItemSelection& selected,
     // Only while the model is known to hold what the view showed is the view's selection now the model's
     // next one; otherwise the change is applied to whatever the model holds, and the refresh its write
     // schedules shows the outcome.
-    const bool known = inStep_ && unchecked_.empty();
-    if (!unchecked_.empty()) {
-        unchecked_.clear();
+    const bool known = inStep_ && unchecked_.empty() && !nextRowToFind_;
+    if (!unchecked_.empty() || nextRowToFind_) {
+        stopShowing();
         inStep_ = false;
     }
     const std::size_t held = model_.selection().size();
@@ -148,12 +148,22 @@ void SelectionBinding::showSelection(bool rowsChanged) {
         return;
     }
     inStep_ = true;
+    stopShowing();
     const Selection& ids = model_.selection();
-    const QItemSelectionModel& selectionModel = *view_.selectionModel();
+    QItemSelectionModel& selectionModel = *view_.selectionModel();
     RowRuns rows = ids.empty() ? RowRuns{} : rowsOf(selectionModel.selection());
+    const QAbstractItemModel& model = *view_.model();
+    const int rowTotal = model.rowCount();
+    if (rows.empty() && rowTotal > 0 && ids.size() == static_cast<std::size_t>(rowTotal)) {
+        // As many ids as rows, none shown: rows replaced while all were selected, most likely.
+        const ShowingScope showing(*this);
+        selectionModel.select(
+            QItemSelection(model.index(0, 0), model.index(rowTotal - 1, model.columnCount() - 1)),
+            QItemSelectionModel::Select);
+        rows = {{0, rowTotal - 1}};
+    }
     const bool asMany = ids.empty() ? !selectionModel.hasSelection() : rowCount(rows) == ids.size();
     if (!asMany) {
-        unchecked_.clear();
         select(ids);
         return;
     }
@@ -193,37 +203,98 @@ void SelectionBinding::checkRows() {
     }
 }
 
+void SelectionBinding::stopShowing() {
+    unchecked_.clear();
+    nextRowToFind_.reset();
+    found_.clear();
+}
+
 void SelectionBinding::select(const Selection& ids) {
+    stopShowing();
+    nextRowToFind_ = ids.empty() ? view_.model()->rowCount() : 0;
+    findRows();
+}
+
+// Finds the next slice of rows whose ids the model's selection holds; once past the last row, shows them
+// selected in place of what was, and until then schedules the rest for the next pass of the event loop.
+void SelectionBinding::findRows() {
+    const Selection& ids = model_.selection();
+    const QAbstractItemModel& model = *view_.model();
+    const int rows = model.rowCount();
+    int row = *nextRowToFind_;
+    const int end = static_cast<int>(std::min<std::size_t>(
+        static_cast<std::size_t>(rows), static_cast<std::size_t>(row) + kRowsCheckedPerPass));
+    for (; row < end; ++row) {
+        if (ids.contains(idAt_(row))) {
+            if (!found_.empty() && found_.back().second + 1 == row) {
+                found_.back().second = row;
+            } else {
+                found_.emplace_back(row, row);
+            }
+        }
+    }
+    if (row < rows) {
+        nextRowToFind_ = row;
+        if (!findScheduled_) {
+            findScheduled_ = true;
+            QMetaObject::invokeMethod(
+                this,
+                [this] {
+                    findScheduled_ = false;
+                    if (nextRowToFind_) {
+                        findRows();
+                    }
+                },
+                Qt::QueuedConnection);
+        }
+        return;
+    }
+    nextRowToFind_.reset();
+    const int lastColumn = model.columnCount() - 1;
+    QItemSelection selection;
+    for (const auto& [first, last] : found_) {
+        selection.append(QItemSelectionRange(model.index(first, 0), model.index(last, lastColumn)));
+    }
+    found_.clear();
     const ShowingScope showing(*this);
     QItemSelectionModel& selectionModel = *view_.selectionModel();
     // Cleared first: to tell what changed, Qt compares every old range with every new one unless one side
     // is empty.
     selectionModel.clearSelection();
-    if (ids.empty()) {
+    selectionModel.select(selection, QItemSelectionModel::Select);
+}
+
+// One write, whose cost follows the smaller side: the ids of the rows still selected where there are fewer
+// rows than hidden items (a narrow filter), else the hidden ids that were selected. Taking ids out one slice
+// at a time would cost more: the model's set resizes its table as it shrinks.
+void SelectionBinding::deselect(const std::vector<Uuid>& hidden) {
+    const Selection& selected = model_.selection();
+    if (selected.empty() || hidden.empty()) {
         return;
     }
-    const QAbstractItemModel& model = *view_.model();
-    const int rows = model.rowCount();
-    const int lastColumn = model.columnCount() - 1;
-    QItemSelection selection;
-    int runStart = -1;
-    const auto closeRun = [&](int end) {
-        if (runStart >= 0) {
-            selection.append(QItemSelectionRange(model.index(runStart, 0), model.index(end, lastColumn)));
-            runStart = -1;
-        }
-    };
-    for (int row = 0; row < rows; ++row) {
-        if (ids.contains(idAt_(row))) {
-            if (runStart < 0) {
-                runStart = row;
+    const int rows = view_.model()->rowCount();
+    const QScopedValueRollback<bool> writing(writing_, true);
+    if (static_cast<std::size_t>(rows) < hidden.size()) {
+        Selection kept;
+        for (int row = 0; row < rows; ++row) {
+            if (selected.contains(idAt_(row))) {
+                kept.insert(idAt_(row));
             }
-        } else {
-            closeRun(row - 1);
+        }
+        if (kept.size() < selected.size()) {
+            model_.setSelection(std::move(kept));
+        }
+        return;
+    }
+    std::vector<Uuid> going;
+    for (const Uuid& id : hidden) {
+        if (selected.contains(id)) {
+            going.push_back(id);
         }
     }
-    closeRun(rows - 1);
-    selectionModel.select(selection, QItemSelectionModel::Select);
+    if (!going.empty()) {
+        model_.changeSelection({}, going);
+    }
 }
 
 }  // namespace vellumark::bindings

@@ -8,6 +8,7 @@
 #include <QObject>
 
 #include <functional>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -22,7 +23,10 @@ namespace vellumark::bindings {
 // While nothing but this binding writes the model, the model holds the ids of the rows the view shows and
 // showSelection() has nothing to do. After any other write the next showSelection() compares the two,
 // and selects the model's rows where they differ: at once when their numbers differ, else as soon as a
-// row's id is found missing, checking many rows a slice per pass of the event loop.
+// row's id is found missing, checking many rows a slice per pass of the event loop. Finding the rows of
+// the model's ids among many rows also takes a slice per pass, the view showing them when all are found.
+//
+// Rows replaced while all were selected (sorted anew) are all selected again at once, then checked.
 class SelectionBinding : public QObject {
     Q_OBJECT
 
@@ -34,6 +38,10 @@ public:
     // nothing while only this binding wrote the model since, unless the rows were replaced
     // (`rowsChanged`).
     void showSelection(bool rowsChanged);
+
+    // Takes the `hidden` ids out of the model's selection: the items of rows a filter hid, which the user
+    // can no longer see selected (and would not expect Remove to take).
+    void deselect(const std::vector<Uuid>& hidden);
 
     class ShowingScope {
     public:
@@ -58,6 +66,8 @@ private:
     std::vector<Uuid> idsOf(const RowRuns& rows) const;
     void checkRows();
     void select(const Selection& ids);
+    void findRows();
+    void stopShowing();
 
     QAbstractItemView& view_;
     std::function<const Uuid&(int)> idAt_;
@@ -71,6 +81,10 @@ private:
     // Selected rows not yet checked against the model's ids.
     RowRuns unchecked_;
     bool checkScheduled_ = false;
+    // While the rows of the model's ids are being found: the next row to look at, and the runs found.
+    std::optional<int> nextRowToFind_;
+    RowRuns found_;
+    bool findScheduled_ = false;
     static constexpr std::size_t kRowsCheckedPerPass = 1 << 16;
 };
 

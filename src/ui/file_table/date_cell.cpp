@@ -76,27 +76,31 @@ QString dateCellToolTip(const DateCell& cell) {
     return {};
 }
 
-QString dateCellAccessibleText(const DateCell& cell) {
-    QString current = toolkit::dateText(cell.current());
+QString dateCellAccessibleText(const DateCell& cell, const QString& column) {
+    const QString current = toolkit::dateText(cell.current());
+    QString state;
     switch (cell.fate()) {
         case DateFate::unchanged:
+            state = tr("%1, unchanged").arg(current);
             break;
         case DateFate::changes:
-            return tr("%1, changes to %2").arg(current, toolkit::dateText(cell.newDate()));
+            state = tr("%1, changes to %2").arg(current, toolkit::dateText(cell.newDate()));
+            break;
         case DateFate::kept:
-            return tr("%1, kept: %2").arg(current, QString::fromStdString(keptCreationText(cell.volume())));
+            state = tr("%1, kept: %2").arg(current, QString::fromStdString(keptCreationText(cell.volume())));
+            break;
         case DateFate::notStorable: {
             const VolumeCapabilities& volume = cell.volume();
-            if (passedRangeEnd(cell.newDate())) {
-                return tr("%1, cannot change: %2")
-                    .arg(current, QString::fromStdString(notStorableText(volume, *cell.newDate())));
-            }
-            return tr("%1, cannot change to %2: %3 keeps dates %4")
-                .arg(current, toolkit::dateText(cell.newDate()),
-                     QString::fromStdString(fileSystemName(volume)), rangeText(volume));
+            state = passedRangeEnd(cell.newDate())
+                        ? tr("%1, cannot change: %2")
+                              .arg(current, QString::fromStdString(notStorableText(volume, *cell.newDate())))
+                        : tr("%1, cannot change to %2: %3 keeps dates %4")
+                              .arg(current, toolkit::dateText(cell.newDate()),
+                                   QString::fromStdString(fileSystemName(volume)), rangeText(volume));
+            break;
         }
     }
-    return current;
+    return tr("%1: %2").arg(column, state);
 }
 
 }  // namespace vellumark::file_table

@@ -52,8 +52,10 @@ QList<DateCellLine> dateCellLines(const DateCell& cell);
 //   "ext4 keeps the creation date itself; it cannot be changed."
 QString dateCellToolTip(const DateCell& cell);
 
-// The cell in words, for assistive technologies: "Mar 5, 2024, 2:07:09 PM, changes to Mar 6, 2024, …".
-QString dateCellAccessibleText(const DateCell& cell);
+// The cell in words under its column's name, for assistive technologies, which read one line:
+//   "Creation: Mar 5, 2024, 2:07:09 PM, changes to Mar 6, 2019, 2:30:00 PM"
+//   "Modification: Mar 5, 2024, 2:07:09 PM, unchanged"
+QString dateCellAccessibleText(const DateCell& cell, const QString& column);
 
 }  // namespace vellumark::file_table
 

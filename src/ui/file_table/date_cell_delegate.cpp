@@ -1,10 +1,14 @@
 #include "ui/file_table/date_cell_delegate.h"
 
 #include "ui/file_table/file_table_model.h"
+#include "ui/toolkit/contrast.h"
+#include "ui/toolkit/date_text.h"
 #include "ui/toolkit/symbol_icons.h"
 #include "ui/toolkit/text_styles.h"
 
 #include <QApplication>
+#include <QCoreApplication>
+#include <QDateTime>
 #include <QFontDatabase>
 #include <QFontMetrics>
 #include <QHash>
@@ -43,15 +47,6 @@ int markSize(const QFontMetrics& metrics) {
 
 int markWidth(DateCellLine::Style style, const QFontMetrics& metrics) {
     return markOf(style).isEmpty() ? 0 : markSize(metrics) + kMarkGap;
-}
-
-// `share` of `over` laid on `under`, opaque (palettes often give the secondary text colour as a
-// translucent one).
-QColor mixed(const QColor& under, const QColor& over, float share) {
-    const float weight = share * over.alphaF();
-    const auto channel = [weight](float a, float b) { return a + (b - a) * weight; };
-    return QColor::fromRgbF(channel(under.redF(), over.redF()), channel(under.greenF(), over.greenF()),
-                            channel(under.blueF(), over.blueF()));
 }
 
 int horizontalMargin(const QWidget* widget) {
@@ -96,6 +91,45 @@ int drawLine(QPainter& painter, const QString& text, const QFont& font, const QR
     return static_cast<int>(std::ceil(line.naturalTextWidth()));
 }
 
+QColor colorOf(DateCellLine::Style style, const QPalette& palette, QPalette::ColorGroup group,
+               bool selected) {
+    // Disabled texts are meant to recede; every other line must read on the row it is drawn on.
+    const bool enabled = group != QPalette::Disabled;
+    const double textContrast = enabled ? toolkit::kTextContrast : 1.0;
+    const double struckContrast = enabled ? toolkit::kSymbolContrast : 1.0;
+    if (selected) {
+        // On the selection's background the accent would vanish: every line takes the selected text
+        // colour, and the superseded date stays dimmed and struck through.
+        const QColor highlight = palette.color(group, QPalette::Highlight);
+        const QColor text = palette.color(group, QPalette::HighlightedText);
+        if (style == DateCellLine::Style::superseded) {
+            return toolkit::withContrast(toolkit::flattened(text, highlight, 0.7), {highlight},
+                                         struckContrast);
+        }
+        return toolkit::withContrast(text, {highlight}, textContrast);
+    }
+    const QColor base = palette.color(group, QPalette::Base);
+    const QColor alternate = palette.color(group, QPalette::AlternateBase);
+    const QColor secondary = toolkit::flattened(palette.color(group, QPalette::PlaceholderText), base);
+    switch (style) {
+        case DateCellLine::Style::primary:
+            break;
+        case DateCellLine::Style::superseded:
+            return toolkit::withContrast(secondary, {base, alternate}, struckContrast);
+        case DateCellLine::Style::accent:
+            return toolkit::withContrast(palette.color(group, QPalette::Highlight), {base, alternate},
+                                         textContrast);
+        case DateCellLine::Style::kept:
+            // Between the text and the secondary colour: the date stays, and nothing calls for attention.
+            return toolkit::withContrast(
+                toolkit::flattened(palette.color(group, QPalette::Text), secondary, 0.5), {base, alternate},
+                textContrast);
+        case DateCellLine::Style::refused:
+            return enabled ? toolkit::warningColor(palette) : palette.color(group, QPalette::Text);
+    }
+    return toolkit::withContrast(palette.color(group, QPalette::Text), {base, alternate}, textContrast);
+}
+
 }  // namespace
 
 QFont DateCellDelegate::cellFont(const QFont& base) {
@@ -125,32 +159,19 @@ int DateCellDelegate::rowHeight(const QFont& base) {
 
 QColor DateCellDelegate::lineColor(DateCellLine::Style style, const QPalette& palette,
                                    QPalette::ColorGroup group, bool selected) {
-    if (selected) {
-        // On the selection's background the accent would vanish: every line takes the selected text
-        // colour, and the superseded date stays dimmed and struck through.
-        QColor color = palette.color(group, QPalette::HighlightedText);
-        if (style == DateCellLine::Style::superseded) {
-            color.setAlphaF(0.7f);
-        }
-        return color;
+    // Painting asks for every line of every visible cell; the answer depends on the palette alone.
+    static QHash<QPair<qint64, int>, QColor> cache;
+    const QPair<qint64, int> key(
+        palette.cacheKey(), (static_cast<int>(style) * QPalette::NColorGroups + group) * 2 + int(selected));
+    if (const auto found = cache.constFind(key); found != cache.cend()) {
+        return *found;
     }
-    switch (style) {
-        case DateCellLine::Style::primary:
-            return palette.color(group, QPalette::Text);
-        case DateCellLine::Style::superseded:
-            return palette.color(group, QPalette::PlaceholderText);
-        case DateCellLine::Style::accent:
-            return palette.color(group, QPalette::Highlight);
-        case DateCellLine::Style::kept: {
-            // Between the text and the secondary colour: the date stays, and nothing calls for attention.
-            const QColor secondary = mixed(palette.color(group, QPalette::Base),
-                                           palette.color(group, QPalette::PlaceholderText), 1.0f);
-            return mixed(secondary, palette.color(group, QPalette::Text), 0.5f);
-        }
-        case DateCellLine::Style::refused:
-            return toolkit::warningColor(palette);
+    if (cache.size() > 256) {
+        cache.clear();
     }
-    return palette.color(group, QPalette::Text);
+    const QColor color = colorOf(style, palette, group, selected);
+    cache.insert(key, color);
+    return color;
 }
 
 void DateCellDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
@@ -208,12 +229,9 @@ void DateCellDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
             const int side = markSize(metrics);
             const int markX = rightToLeft ? textRect.right() + 1 - textWidth - kMarkGap - side
                                           : textRect.left() + textWidth + kMarkGap;
-            QPalette markPalette = option.palette;
-            markPalette.setColor(QPalette::Text, color);
             painter->drawPixmap(
                 QPoint(markX, y + (lineHeight - side) / 2),
-                toolkit::symbolPixmap(mark, side, markPalette, selected ? QIcon::Selected : QIcon::Normal,
-                                      painter->device()->devicePixelRatioF()));
+                toolkit::symbolPixmap(mark, side, color, painter->device()->devicePixelRatioF()));
         }
         y += lineHeight + kLineSpacing;
     }
@@ -230,6 +248,28 @@ QSize DateCellDelegate::sizeHint(const QStyleOptionViewItem& option, const QMode
     const auto count = static_cast<int>(lines.size());
     return {width + 2 * horizontalMargin(option.widget),
             count * metrics.height() + (count - 1) * kLineSpacing + 2 * kVerticalPadding};
+}
+
+int DateCellDelegate::columnWidth(const QFont& base, const QWidget* view) {
+    static QHash<QString, int> cache;
+    const QString key = base.key();
+    if (const auto found = cache.constFind(key); found != cache.cend()) {
+        return *found + 2 * horizontalMargin(view);
+    }
+    // Digits have one width in the cell font, so the months' names and the two halves of the day are
+    // what set dates apart; a kept or refused date has a mark after it.
+    const QFontMetrics metrics(cellFont(base));
+    int widest = metrics.horizontalAdvance(QCoreApplication::translate("FileTableView", "Out of range"));
+    for (int month = 1; month <= 12; ++month) {
+        for (const int hour : {10, 22}) {
+            const QDateTime sample(QDate(2000, month, 28), QTime(hour, 58, 58));
+            const QString text = toolkit::dateText(Date::fromParts(sample.toSecsSinceEpoch()));
+            widest = std::max(widest, metrics.horizontalAdvance(text));
+        }
+    }
+    widest += markWidth(DateCellLine::Style::kept, metrics);
+    cache.insert(key, widest);
+    return widest + 2 * horizontalMargin(view);
 }
 
 }  // namespace vellumark::file_table

@@ -27,7 +27,11 @@ public:
     // A row tall enough for a changed cell's two lines.
     static int rowHeight(const QFont& base);
 
-    // The colour of a line in a cell drawn with `palette`, selected or not.
+    // A column wide enough for any date in `base`, with its mark, in a cell of `view`.
+    static int columnWidth(const QFont& base, const QWidget* view);
+
+    // The colour of a line in a cell drawn with `palette`, selected or not: one that reads (4.5:1, and 3:1
+    // for a struck-through date) on the rows and on the selection of that palette.
     static QColor lineColor(DateCellLine::Style style, const QPalette& palette, QPalette::ColorGroup group,
                             bool selected);
 };

@@ -1,6 +1,8 @@
 #include "ui/file_table/file_table_model.h"
 
+#include "app_model/visible_text.h"
 #include "model/planner.h"
+#include "ui/file_table/row_ordering.h"
 #include "ui/toolkit/date_text.h"
 #include "ui/toolkit/path_text.h"
 #include "ui/toolkit/symbol_icons.h"
@@ -36,8 +38,12 @@ FileTableModel::FileTableModel(const AppModel& model, QObject* parent)
       folderIcon_(toolkit::symbolIcon(u"folder")),
       docIcon_(toolkit::symbolIcon(u"doc")),
       failedIcon_(toolkit::symbolIcon(u"exclamationmark.triangle.fill")) {
+    ordering_ = new RowOrdering(model_, this);
+    connect(ordering_, &RowOrdering::orderReady, this, &FileTableModel::orderReady);
     refresh();
 }
+
+FileTableModel::~FileTableModel() = default;
 
 int FileTableModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : static_cast<int>(rowIds_.size());
@@ -53,8 +59,9 @@ const FileItem* FileTableModel::itemAt(int row) const {
     if (row < 0 || index >= rowIds_.size()) {
         return nullptr;
     }
-    if (index < items.size() && items[index].id() == rowIds_[index]) {
-        return &items[index];
+    const std::size_t position = rowsOrdered_ ? rowPositions_[index] : index;
+    if (position < items.size() && items[position].id() == rowIds_[index]) {
+        return &items[position];
     }
     // Rows that stay while others are being removed still show their items (the view may ask).
     if (const auto survivor = survivorIndex_.find(rowIds_[index]); survivor != survivorIndex_.end()) {
@@ -85,6 +92,11 @@ QVariant FileTableModel::data(const QModelIndex& index, int role) const {
     if (item == nullptr) {
         return {};
     }
+    if (index.column() == folderColumn) {
+        const bool text =
+            role == Qt::DisplayRole || role == Qt::ToolTipRole || role == Qt::AccessibleTextRole;
+        return text ? QString::fromStdString(visibleText(folderOf(item->path()))) : QVariant();
+    }
     if (index.column() == nameColumn) {
         const auto& marks = model_.failureMarks();
         const auto failure = marks.find(item->id());
@@ -114,7 +126,9 @@ QVariant FileTableModel::data(const QModelIndex& index, int role) const {
             return tip.isEmpty() ? QVariant() : QVariant(tip);
         }
         case Qt::AccessibleTextRole:
-            return dateCellAccessibleText(*dateCell(index.row(), index.column()));
+            return dateCellAccessibleText(
+                *dateCell(index.row(), index.column()),
+                headerData(index.column(), Qt::Horizontal, Qt::DisplayRole).toString());
         default:
             return {};
     }
@@ -127,6 +141,8 @@ QVariant FileTableModel::headerData(int section, Qt::Orientation orientation, in
     switch (section) {
         case nameColumn:
             return QCoreApplication::translate("FileTableView", "Name");
+        case folderColumn:
+            return QCoreApplication::translate("FileTableView", "Folder");
         case creationColumn:
             return QCoreApplication::translate("FileTableView", "Creation");
         case modificationColumn:
@@ -143,31 +159,39 @@ Qt::ItemFlags FileTableModel::flags(const QModelIndex& index) const {
     return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren;
 }
 
+void FileTableModel::setOrder(const OrderChoice& choice) {
+    ordering_->setChoice(choice);
+}
+
+const OrderChoice& FileTableModel::order() const {
+    return ordering_->choice();
+}
+
+bool FileTableModel::showsOrder() const {
+    if (ordering_->choice().showsList()) {
+        return !rowsOrdered_;
+    }
+    return rowsOrdered_ && !positionsLost_ && ordering_->isCurrent();
+}
+
 bool FileTableModel::refresh() {
     const std::vector<FileItem>& items = model_.items();
-    const std::size_t shown = rowIds_.size();
-    bool rowsChanged = true;
-    // Most refreshes follow an edit of the configuration: the list itself is only read when it changed.
-    // Nothing left the list since the last refresh: the rows shown still stand for the first items, and
-    // a list of a million growing by batches is not compared again at every batch.
-    const bool onlyGrew = model_.removalRevision() == shownRemovalRevision_ && items.size() >= shown;
-    if (model_.itemsRevision() == shownRevision_ ||
-        (items.size() == shown && (onlyGrew || sameIds(rowIds_, items, shown)))) {
-        rowsChanged = false;
-    } else if (items.size() > shown && (onlyGrew || sameIds(rowIds_, items, shown))) {
-        beginInsertRows({}, static_cast<int>(shown), static_cast<int>(items.size() - 1));
-        for (std::size_t i = shown; i < items.size(); ++i) {
-            rowIds_.push_back(items[i].id());
+    const RowOrdering::ListChange change = ordering_->follow();
+    bool rowsChanged = false;
+    if (ordering_->choice().showsList()) {
+        rowsChanged = rowsOrdered_ ? showListOrder(items) : followList(items);
+    } else {
+        if (rowsOrdered_ && change.itemsLeft) {
+            rowsChanged = change.positions && !positionsLost_ && removeLeftRows(*change.positions);
+            positionsLost_ = positionsLost_ || !change.positions;
         }
-        endInsertRows();
-    } else if (!removeVanishedRows(items)) {
-        beginResetModel();
-        rowIds_.clear();
-        rowIds_.reserve(items.size());
-        for (const FileItem& item : items) {
-            rowIds_.push_back(item.id());
+        if (std::optional<RowOrder> order = ordering_->takeOrder()) {
+            showOrderedRows(std::move(*order));
+            rowsChanged = true;
+        } else if (!rowsOrdered_) {
+            // Until the first order is ready the rows go on showing the list.
+            rowsChanged = followList(items);
         }
-        endResetModel();
     }
     shownRevision_ = model_.itemsRevision();
     shownRemovalRevision_ = model_.removalRevision();
@@ -185,6 +209,115 @@ bool FileTableModel::refresh() {
     }
     marksShown_ = marksShown;
     return rowsChanged;
+}
+
+// Rows in list order: inserted as the list grows, removed as items leave it, all replaced otherwise.
+bool FileTableModel::followList(const std::vector<FileItem>& items) {
+    const std::size_t shown = rowIds_.size();
+    // Most refreshes follow an edit of the configuration: the list itself is only read when it changed.
+    // Nothing left the list since the last refresh: the rows shown still stand for the first items, and
+    // a list of a million growing by batches is not compared again at every batch.
+    const bool onlyGrew = model_.removalRevision() == shownRemovalRevision_ && items.size() >= shown;
+    if (model_.itemsRevision() == shownRevision_ ||
+        (items.size() == shown && (onlyGrew || sameIds(rowIds_, items, shown)))) {
+        return false;
+    }
+    if (items.size() > shown && (onlyGrew || sameIds(rowIds_, items, shown))) {
+        beginInsertRows({}, static_cast<int>(shown), static_cast<int>(items.size() - 1));
+        for (std::size_t i = shown; i < items.size(); ++i) {
+            rowIds_.push_back(items[i].id());
+        }
+        endInsertRows();
+    } else if (!removeVanishedRows(items)) {
+        showListOrder(items);
+    }
+    return true;
+}
+
+bool FileTableModel::showListOrder(const std::vector<FileItem>& items) {
+    beginResetModel();
+    rowIds_.clear();
+    rowIds_.reserve(items.size());
+    for (const FileItem& item : items) {
+        rowIds_.push_back(item.id());
+    }
+    std::vector<std::uint32_t>().swap(rowPositions_);
+    rowsOrdered_ = false;
+    positionsLost_ = false;
+    hiddenCount_ = 0;
+    newlyHidden_.clear();
+    endResetModel();
+    return true;
+}
+
+void FileTableModel::showOrderedRows(RowOrder order) {
+    beginResetModel();
+    rowIds_ = std::move(order.ids);
+    rowPositions_ = std::move(order.positions);
+    rowsOrdered_ = true;
+    positionsLost_ = false;
+    hiddenCount_ = order.hidden.size();
+    newlyHidden_ = std::move(order.hidden);
+    endResetModel();
+}
+
+// After items left the list, moves each ordered row to its item's new position and removes the rows of
+// the items gone, run by run from the bottom (or all at once past kMostRemovedRuns runs). The order stays
+// right: the list kept the order of the items that remain. Returns whether rows went.
+bool FileTableModel::removeLeftRows(const std::vector<std::uint32_t>& positions) {
+    if (std::any_of(rowPositions_.begin(), rowPositions_.end(),
+                    [&](std::uint32_t position) { return position >= positions.size(); })) {
+        positionsLost_ = true;
+        return false;
+    }
+    std::vector<std::pair<std::size_t, std::size_t>> runs;  // [first, last] of rows gone
+    for (std::size_t row = 0; row < rowPositions_.size(); ++row) {
+        rowPositions_[row] = positions[rowPositions_[row]];
+        if (rowPositions_[row] != RowOrdering::kGone) {
+            continue;
+        }
+        if (!runs.empty() && runs.back().second + 1 == row) {
+            runs.back().second = row;
+        } else {
+            runs.emplace_back(row, row);
+        }
+    }
+    std::size_t rowsGone = 0;
+    for (const auto& [first, last] : runs) {
+        rowsGone += last - first + 1;
+    }
+    const auto gone =
+        static_cast<std::size_t>(std::count(positions.begin(), positions.end(), RowOrdering::kGone));
+    hiddenCount_ -= std::min(hiddenCount_, gone - rowsGone);
+    if (runs.empty()) {
+        return false;
+    }
+    const auto eraseRows = [this](std::size_t first, std::size_t last) {
+        rowIds_.erase(rowIds_.begin() + static_cast<std::ptrdiff_t>(first),
+                      rowIds_.begin() + static_cast<std::ptrdiff_t>(last) + 1);
+        rowPositions_.erase(rowPositions_.begin() + static_cast<std::ptrdiff_t>(first),
+                            rowPositions_.begin() + static_cast<std::ptrdiff_t>(last) + 1);
+    };
+    if (runs.size() > kMostRemovedRuns) {
+        beginResetModel();
+        std::size_t kept = 0;
+        for (std::size_t row = 0; row < rowPositions_.size(); ++row) {
+            if (rowPositions_[row] != RowOrdering::kGone) {
+                rowIds_[kept] = rowIds_[row];
+                rowPositions_[kept++] = rowPositions_[row];
+            }
+        }
+        rowIds_.resize(kept);
+        rowPositions_.resize(kept);
+        endResetModel();
+        return true;
+    }
+    for (auto run = runs.rbegin(); run != runs.rend(); ++run) {
+        beginRemoveRows({}, static_cast<int>(run->first), static_cast<int>(run->second));
+        eraseRows(run->first, run->second);
+        endRemoveRows();
+    }
+    return true;
 }
 
 // When the new list is the old one with some items taken out (in the same order), removes those rows,

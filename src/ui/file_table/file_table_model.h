@@ -2,17 +2,20 @@
 
 #include "app_model/app_model.h"
 #include "ui/file_table/date_cell.h"
+#include "ui/file_table/row_order.h"
 
 #include <QAbstractTableModel>
 #include <QIcon>
 
 #include <array>
+#include <cstdint>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace vellumark::file_table {
 
-enum FileTableColumn : int { nameColumn, creationColumn, modificationColumn, columnCount };
+enum FileTableColumn : int { nameColumn, folderColumn, creationColumn, modificationColumn, columnCount };
 
 // The roles the table's cells answer, besides Qt's display, decoration, tooltip and accessible text.
 namespace FileTableRole {
@@ -26,20 +29,30 @@ struct ColumnWidths {
     int ideal;
 };
 
-inline constexpr std::array<ColumnWidths, columnCount> kColumnWidths{{{140, 200}, {150, 190}, {150, 190}}};
+inline constexpr std::array<ColumnWidths, columnCount> kColumnWidths{
+    {{140, 200}, {60, 200}, {150, 190}, {150, 190}}};
 
-// The table's rows over the model's items, one per item in list order, identified by item id.
+class RowOrdering;
+
+// The table's rows over the model's items, one per item shown, identified by item id: in list order, or
+// sorted by a column and narrowed by a filter on names (setOrder). A row's item is found through its list
+// position, so that sorted rows cost no lookup.
 //
 // Nothing per row is copied or planned on a refresh: data() plans the asked row on demand (with the
 // model's configuration and clock at that moment), so an edit costs what the view shows. Rows are
 // inserted, removed or reset only when the item list itself changed; otherwise every date cell is
 // reported changed and the view repaints the rows it shows. Items the last run could not change show a
 // warning sign instead of their kind, and the reason in the name's tooltip.
+//
+// An order other than the list's is computed off the UI thread (RowOrdering); until it is ready the rows
+// keep what they showed, and a refresh() then replaces them all at once. Items that leave the list leave
+// their rows; items added join the rows with the next order.
 class FileTableModel : public QAbstractTableModel {
     Q_OBJECT
 
 public:
     explicit FileTableModel(const AppModel& model, QObject* parent = nullptr);
+    ~FileTableModel() override;
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -54,14 +67,41 @@ public:
 
     // The cell of a date column, or nullopt when `row` is not (yet) the item it stood for.
     std::optional<DateCell> dateCell(int row, int column) const;
+    // The item a row shows, or null while the row waits for a refresh.
+    const FileItem* itemAt(int row) const;
+
+    // The order and the filter the rows are to show, from the next refresh() that has them.
+    void setOrder(const OrderChoice& choice);
+    const OrderChoice& order() const;
+    // Whether the rows show the order set, over every item of the list.
+    bool showsOrder() const;
+    // How many items the filter hides from the rows shown.
+    std::size_t hiddenCount() const { return hiddenCount_; }
+    // The ids of the items the filter hides, once after each order shown: their selection is to go.
+    std::vector<Uuid> takeNewlyHidden() { return std::exchange(newlyHidden_, {}); }
+
+signals:
+    // An order is ready: the next refresh() shows it.
+    void orderReady();
 
 private:
-    const FileItem* itemAt(int row) const;
+    bool followList(const std::vector<FileItem>& items);
+    bool showListOrder(const std::vector<FileItem>& items);
+    void showOrderedRows(RowOrder order);
+    bool removeLeftRows(const std::vector<std::uint32_t>& positions);
     bool removeVanishedRows(const std::vector<FileItem>& items);
 
     const AppModel& model_;
     // The ids the rows stand for, to tell how the list changed since the last refresh.
     std::vector<Uuid> rowIds_;
+    // While the rows show an order, the list position of each row's item; empty in list order.
+    std::vector<std::uint32_t> rowPositions_;
+    bool rowsOrdered_ = false;
+    // Items left the list while the order's copy of it was away: positions are unknown until the next order.
+    bool positionsLost_ = false;
+    std::size_t hiddenCount_ = 0;
+    std::vector<Uuid> newlyHidden_;
+    RowOrdering* ordering_;
     std::uint64_t shownRevision_ = 0;
     std::uint64_t shownRemovalRevision_ = 0;
     // While rows are being removed, where the remaining rows' items now are in the list.

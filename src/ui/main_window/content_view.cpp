@@ -5,6 +5,7 @@
 #include "ui/file_table/file_table_view.h"
 #include "ui/main_window/drop_highlight.h"
 #include "ui/main_window/empty_state_view.h"
+#include "ui/main_window/history_dialog.h"
 #include "ui/main_window/window_texts.h"
 #include "ui/toolkit/commands.h"
 #include "ui/toolkit/dialogs.h"
@@ -17,6 +18,9 @@
 #include <QEvent>
 #include <QGridLayout>
 #include <QLabel>
+#include <QLocale>
+#include <QMenu>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
@@ -64,6 +68,7 @@ ContentView::ContentView(AppModel& model, OpenPanel& sourcePanel, QWidget* paren
     setUnifiedTitleAndToolBarOnMac(true);
     buildToolbar();
     buildContent(sourcePanel);
+    buildMenus();
     new toolkit::DropDestination(
         *this, [this](bool targeted) { setTargetedForDrop(targeted); },
         [this](std::vector<std::filesystem::path> urls) { addDropped(std::move(urls)); });
@@ -105,12 +110,14 @@ void ContentView::buildToolbar() {
     addButton(addAction_, "addAction");
 
     removeAction_ = toolkit::makeCommand(
-        this, tr("Remove"), {}, [this] { model_.removeSelected(); }, toolkit::symbolIcon(u"minus"));
+        this, tr("Remove"), QKeySequence::Delete, [this] { model_.removeSelected(); },
+        toolkit::symbolIcon(u"minus"));
+    removeAction_->setShortcuts({QKeySequence(QKeySequence::Delete), QKeySequence(Qt::Key_Backspace)});
     toolkit::setToolTip(*removeAction_, tr("Remove selected items"));
     addButton(removeAction_, "removeAction");
 
     clearAction_ = toolkit::makeCommand(
-        this, tr("Clear"), {}, [this] { model_.removeAll(); }, toolkit::symbolIcon(u"trash"));
+        this, tr("Clear"), {}, [this] { askToClear(); }, toolkit::symbolIcon(u"trash"));
     toolkit::setToolTip(*clearAction_, tr("Remove all items"));
     addButton(clearAction_, "clearAction");
 
@@ -151,6 +158,7 @@ void ContentView::buildToolbar() {
 void ContentView::buildContent(OpenPanel& sourcePanel) {
     emptyState_ = new EmptyStateView;
     fileTable_ = new file_table::FileTableView(model_);
+    connect(fileTable_, &file_table::FileTableView::rowsShownChanged, this, &ContentView::refresh);
     listArea_ = new QStackedWidget;
     listArea_->setObjectName("listArea");
     listArea_->addWidget(emptyState_);
@@ -159,7 +167,6 @@ void ContentView::buildContent(OpenPanel& sourcePanel) {
 
     actionPanel_ = new action_panel::ActionPanelView(model_, sourcePanel);
     actionPanel_->setObjectName("actionPanel");
-    actionPanel_->setFixedWidth(kPanelWidth);
 
     auto* split = new QSplitter(Qt::Horizontal);
     split->setObjectName("splitView");
@@ -207,8 +214,19 @@ void ContentView::refresh() {
     }
     countLabel_->setText(!notice_.isEmpty() ? notice_
                          : processing       ? progressText(model_.activity(), progress)
-                                            : countText(changeCount, items.size()));
+                                      : countText(changeCount, items.size(), fileTable_->hiddenByFilter()));
     performAction_->setEnabled(changeCount > 0 && !processing);
+    menuClearAction_->setEnabled(clearAction_->isEnabled());
+    selectAllAction_->setEnabled(!processing && !items.empty());
+    const std::optional<RunRecord>& latest = model_.latestRun();
+    // A run that changed nothing leaves nothing to put back.
+    const bool restorable = latest && (latest->changed > 0 || !latest->complete || latest->interrupted);
+    const bool canUndo = restorable && !latest->isUndo();
+    const bool canRedo = restorable && latest->isUndo();
+    undoAction_->setText(canUndo ? undoText(*latest) : tr("Undo"));
+    undoAction_->setEnabled(canUndo && !processing);
+    redoAction_->setText(canRedo ? redoText(*latest) : tr("Redo"));
+    redoAction_->setEnabled(canRedo && !processing);
     dropHighlight_->setVisible(isTargetedForDrop_);
 
     if (showConfirm_ && !confirmation_) {
@@ -218,7 +236,7 @@ void ContentView::refresh() {
         const QString title = confirmationTitle(changeCount);
         confirmation_->setWindowTitle(title);
         confirmation_->setText(title);
-        toolkit::setMessage(*confirmation_, confirmationMessage(summary));
+        toolkit::setMessage(*confirmation_, confirmationMessage(summary, model_.journal() != nullptr));
         if (auto* confirm = confirmation_->findChild<QPushButton*>("confirmButton")) {
             confirm->setEnabled(changeCount > 0 && !processing);
         }
@@ -294,10 +312,11 @@ void ContentView::setTargetedForDrop(bool targeted) {
 }
 
 void ContentView::presentConfirmation(const PlanSummary& summary) {
-    QMessageBox* dialog = toolkit::makeConfirmationDialog(
-                              this, {confirmationTitle(summary.changing), confirmationMessage(summary),
-                                     tr("Perform Changes"), tr("Cancel")})
-                              .release();
+    QMessageBox* dialog =
+        toolkit::makeConfirmationDialog(this, {confirmationTitle(summary.changing),
+                                               confirmationMessage(summary, model_.journal() != nullptr),
+                                               tr("Perform Changes"), tr("Cancel")})
+            .release();
     dialog->setObjectName("confirmationDialog");
     connect(dialog, &QMessageBox::finished, this, [this, dialog] {
         const bool confirmed = toolkit::isConfirmed(*dialog);
@@ -326,6 +345,10 @@ void ContentView::presentResult() {
         }
         return;
     }
+    if (result->journalFailure && result->restoredAction.empty()) {
+        presentJournalFailure(*result);
+        return;
+    }
     if (resultAlert_ && presentedResult_ == result->id) {
         return;
     }
@@ -349,6 +372,168 @@ void ContentView::presentResult() {
     toolkit::setMessage(*resultAlert_, summary);
     toolkit::setDetails(*resultAlert_, resultDetails(*result));
     resultAlert_->open();
+}
+
+void ContentView::buildMenus() {
+    QMenu* edit = menuBar()->addMenu(tr("&Edit"));
+    edit->setObjectName("editMenu");
+    undoAction_ = toolkit::makeCommand(this, tr("Undo"), QKeySequence::Undo, [this] {
+        if (const auto& latest = model_.latestRun(); latest && !latest->isUndo() && !model_.isBusy()) {
+            presentRestore(*latest, true);
+        }
+    });
+    undoAction_->setObjectName("undoAction");
+    redoAction_ =
+        toolkit::makeCommand(this, tr("Redo"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), [this] {
+            if (const auto& latest = model_.latestRun(); latest && latest->isUndo() && !model_.isBusy()) {
+                presentRestore(*latest, true);
+            }
+        });
+    redoAction_->setObjectName("redoAction");
+    edit->addAction(undoAction_);
+    edit->addAction(redoAction_);
+    edit->addSeparator();
+    selectAllAction_ = toolkit::makeCommand(this, tr("Select All"), QKeySequence::SelectAll, [this] {
+        listArea_->setCurrentWidget(fileTable_);
+        fileTable_->table().selectAll();
+    });
+    selectAllAction_->setObjectName("selectAllAction");
+    edit->addAction(selectAllAction_);
+    edit->addAction(removeAction_);
+    menuClearAction_ = toolkit::makeCommand(this, tr("Clear…"), {}, [this] { askToClear(); });
+    menuClearAction_->setObjectName("menuClearAction");
+    edit->addAction(menuClearAction_);
+
+    QMenu* actions = menuBar()->addMenu(tr("&Actions"));
+    actions->setObjectName("actionsMenu");
+    actions->addAction(performAction_);
+
+    QMenu* help = menuBar()->addMenu(tr("&Help"));
+    help->setObjectName("helpMenu");
+    QAction* about = help->addAction(tr("About Vellumark"), this, [this] { showAbout(); });
+    about->setObjectName("aboutAction");
+    about->setMenuRole(QAction::AboutRole);
+}
+
+void ContentView::askToClear() {
+    if (model_.isBusy() || model_.items().empty() || question_) {
+        return;
+    }
+    const QLocale locale;
+    const auto count = static_cast<qulonglong>(model_.items().size());
+    QMessageBox* dialog =
+        toolkit::makeConfirmationDialog(
+            this, {count == 1 ? tr("Remove the item from the list?")
+                              : tr("Remove all %1 items from the list?").arg(locale.toString(count)),
+                   tr("The files and folders stay as they are; only the list is emptied."), tr("Clear"),
+                   tr("Cancel")})
+            .release();
+    dialog->setObjectName("clearQuestion");
+    connect(dialog, &QMessageBox::finished, this, [this, dialog] {
+        const bool confirmed = toolkit::isConfirmed(*dialog);
+        question_ = nullptr;
+        dialog->deleteLater();
+        if (confirmed) {
+            model_.removeAll();
+        }
+    });
+    question_ = dialog;
+    dialog->open();
+}
+
+void ContentView::presentRestore(const RunRecord& run, bool newest) {
+    if (question_) {
+        return;
+    }
+    QMessageBox* dialog = toolkit::makeConfirmationDialog(this, restoreConfirmation(run, newest)).release();
+    dialog->setObjectName("restoreConfirmation");
+    connect(dialog, &QMessageBox::finished, this, [this, dialog, id = run.id] {
+        const bool confirmed = toolkit::isConfirmed(*dialog);
+        question_ = nullptr;
+        dialog->deleteLater();
+        if (confirmed) {
+            model_.restoreRun(id);
+        }
+    });
+    question_ = dialog;
+    dialog->open();
+}
+
+void ContentView::presentJournalFailure(const ProcessResult& result) {
+    if (question_ && presentedResult_ == result.id) {
+        return;
+    }
+    presentedResult_ = result.id;
+    QMessageBox* dialog =
+        toolkit::makeConfirmationDialog(this, journalFailureQuestion(*result.journalFailure)).release();
+    dialog->setObjectName("journalFailureQuestion");
+    dialog->setIcon(QMessageBox::Warning);
+    connect(dialog, &QMessageBox::finished, this, [this, dialog] {
+        const bool confirmed = toolkit::isConfirmed(*dialog);
+        question_ = nullptr;
+        dialog->deleteLater();
+        presentedResult_.reset();
+        model_.setLastResult(std::nullopt);
+        if (confirmed) {
+            model_.applyChanges(JournalUse::skipped);
+        }
+    });
+    question_ = dialog;
+    dialog->open();
+}
+
+void ContentView::showHistory() {
+    if (model_.journal() == nullptr) {
+        return;
+    }
+    std::vector<RunRecord> runs;
+    try {
+        runs = model_.journal()->runs();
+    } catch (const std::exception& error) {
+        toolkit::makeAlert(this, tr("The history cannot be read"), QString::fromStdString(error.what()),
+                           tr("OK"))
+            .release()
+            ->open();
+        return;
+    }
+    auto* dialog = new HistoryDialog(
+        std::move(runs),
+        [this](const RunRecord& run) {
+            const auto& latest = model_.latestRun();
+            presentRestore(run, latest && latest->id == run.id);
+        },
+        this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->open();
+}
+
+void ContentView::offerRecovery() {
+    const std::optional<RunRecord> run = model_.interruptedRun();
+    if (!run || question_) {
+        return;
+    }
+    QMessageBox* dialog = toolkit::makeConfirmationDialog(this, recoveryQuestion(*run)).release();
+    dialog->setObjectName("recoveryQuestion");
+    connect(dialog, &QMessageBox::finished, this, [this, dialog, id = run->id] {
+        const bool confirmed = toolkit::isConfirmed(*dialog);
+        question_ = nullptr;
+        dialog->deleteLater();
+        model_.dismissInterrupted(id);
+        if (confirmed) {
+            model_.restoreRun(id);
+        }
+    });
+    question_ = dialog;
+    dialog->open();
+}
+
+void ContentView::showAbout() {
+    QMessageBox::about(
+        this, tr("About Vellumark"),
+        tr("<h3>Vellumark %1</h3><p>Changes the creation and modification dates of files and folders.</p>"
+           "<p>Licence: %2</p><p><a href=\"%3\">%3</a></p>")
+            .arg(QStringLiteral(VELLUMARK_VERSION), QStringLiteral(VELLUMARK_LICENCE),
+                 QStringLiteral(VELLUMARK_HOMEPAGE)));
 }
 
 }  // namespace vellumark

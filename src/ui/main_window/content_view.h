@@ -57,6 +57,10 @@ public:
 
     // The open panel, or, while adding or applying runs, a short word that it must end first.
     void addFiles();
+    // File ▸ History…: the journaled runs, any of which can be restored.
+    void showHistory();
+    // At start: offers to restore a run the program did not live to finish, once.
+    void offerRecovery();
 
 protected:
     // While adding or applying runs, asks first; closing then stops the work after the item at hand.
@@ -72,6 +76,11 @@ private:
     void addDropped(std::vector<std::filesystem::path> urls);
     void showNotice(const QString& notice);
     void askToStopAndClose();
+    void buildMenus();
+    void askToClear();
+    void presentRestore(const RunRecord& run, bool newest);
+    void presentJournalFailure(const ProcessResult& result);
+    void showAbout();
 
     AppModel& model_;
     bool showConfirm_ = false;
@@ -89,6 +98,10 @@ private:
     QTimer* noticeTimer_ = nullptr;
     bool closeConfirmed_ = false;
     QAction* performAction_ = nullptr;
+    QAction* undoAction_ = nullptr;
+    QAction* redoAction_ = nullptr;
+    QAction* menuClearAction_ = nullptr;
+    QAction* selectAllAction_ = nullptr;
     QStackedWidget* listArea_ = nullptr;
     EmptyStateView* emptyState_ = nullptr;
     file_table::FileTableView* fileTable_ = nullptr;
@@ -98,6 +111,7 @@ private:
     QPointer<QMessageBox> confirmation_;
     QPointer<QMessageBox> resultAlert_;
     QPointer<QMessageBox> closeQuestion_;
+    QPointer<QMessageBox> question_;
     std::optional<Uuid> presentedResult_;
 
     bindings::ModelObserver* observer_ = nullptr;

@@ -1,5 +1,7 @@
 #include "ui/main_window/drop_highlight.h"
 
+#include "ui/toolkit/contrast.h"
+
 #include <QPainter>
 #include <QPainterPath>
 
@@ -20,7 +22,11 @@ void DropHighlight::paintEvent(QPaintEvent* /*event*/) {
     const QRectF outline = QRectF(rect()).adjusted(kInset, kInset, -kInset, -kInset);
     QPainterPath path;
     path.addRoundedRect(outline.adjusted(half, half, -half, -half), kRadius - half, kRadius - half);
-    painter.setPen(QPen(palette().color(QPalette::Highlight), kLineWidth));
+    // The accent, made to stand out (3:1) on the list and on the panel it runs across.
+    const QColor accent = toolkit::withContrast(
+        palette().color(QPalette::Highlight),
+        {palette().color(QPalette::Base), palette().color(QPalette::Window)}, toolkit::kSymbolContrast);
+    painter.setPen(QPen(accent, kLineWidth));
     painter.setBrush(Qt::NoBrush);
     painter.drawPath(path);
 }

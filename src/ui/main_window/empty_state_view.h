@@ -2,6 +2,8 @@
 
 #include <QWidget>
 
+class QLabel;
+
 namespace vellumark {
 
 // What the list area shows while nothing is listed: an invitation to drop or add items.
@@ -12,6 +14,14 @@ public:
     static constexpr int kSpacing = 12;
 
     explicit EmptyStateView(QWidget* parent = nullptr);
+
+protected:
+    void changeEvent(QEvent* event) override;
+
+private:
+    void updateSymbol();
+
+    QLabel* symbol_ = nullptr;
 };
 
 }  // namespace vellumark

@@ -49,6 +49,10 @@ std::vector<ReasonGroup> groupByReason(const ProcessResult& result) {
 }  // namespace
 
 std::string resultSummary(const ProcessResult& result) {
+    if (result.journalFailure) {
+        return "No date was changed: the journal cannot be written (" + visibleText(*result.journalFailure) +
+               ").";
+    }
     std::string summary =
         std::to_string(result.succeeded) + (result.succeeded == 1 ? " item" : " items") + " changed.";
     for (const KeptCreation& kept : result.keptCreation) {
@@ -57,7 +61,11 @@ std::string resultSummary(const ProcessResult& result) {
     if (result.notAttempted > 0) {
         summary += "\n" + std::to_string(result.notAttempted) +
                    (result.notAttempted == 1 ? " item was" : " items were") +
-                   " not attempted: the run was cancelled.";
+                   (result.journalStopped ? " not attempted." : " not attempted: the run was cancelled.");
+    }
+    if (result.journalStopped) {
+        summary += "\nThe journal could no longer be written (" + visibleText(*result.journalStopped) +
+                   "): the run stopped there, and what it changed can be undone.";
     }
     if (result.failed > 0) {
         summary += "\n" + std::to_string(result.failed) + " failed.";
@@ -83,6 +91,9 @@ QString resultDetails(const ProcessResult& result) {
 }
 
 QString resultTitle(const ProcessResult& result) {
+    if (result.journalFailure) {
+        return tr("Nothing Changed");
+    }
     if (result.notAttempted != 0) {
         return tr("Cancelled");
     }
@@ -95,8 +106,9 @@ QString confirmationTitle(std::size_t changeCount) {
         .arg(static_cast<qulonglong>(changeCount));
 }
 
-QString confirmationMessage(const PlanSummary& summary) {
-    QString message = tr("This will modify file dates on disk. This cannot be undone.");
+QString confirmationMessage(const PlanSummary& summary, bool undoable) {
+    QString message = undoable ? tr("This will modify file dates on disk. Edit ▸ Undo puts them back.")
+                               : tr("This will modify file dates on disk. This cannot be undone.");
     if (summary.keptCreation.empty() && summary.refused == 0) {
         return message;
     }
@@ -148,10 +160,93 @@ QString closeQuestionText(Activity activity, const Progress& progress) {
     return tr("Closing stops adding. Nothing on the disk changes.");
 }
 
-QString countText(std::size_t changeCount, std::size_t itemCount) {
-    return tr("%1 of %2 will change")
-        .arg(static_cast<qulonglong>(changeCount))
-        .arg(static_cast<qulonglong>(itemCount));
+QString countText(std::size_t changeCount, std::size_t itemCount, std::size_t hiddenCount) {
+    QString count = tr("%1 of %2 will change")
+                        .arg(static_cast<qulonglong>(changeCount))
+                        .arg(static_cast<qulonglong>(itemCount));
+    if (hiddenCount == 0) {
+        return count;
+    }
+    return count + QLatin1Char(' ') +
+           tr("· %1 hidden by the filter").arg(static_cast<qulonglong>(hiddenCount));
+}
+
+namespace {
+
+QString quotedAction(const RunRecord& run) {
+    return QStringLiteral("“%1”").arg(QString::fromStdString(run.action));
+}
+
+std::int64_t restoredCount(const RunRecord& run) {
+    return run.complete && !run.interrupted ? run.changed : run.itemCount;
+}
+
+QString itemsText(std::int64_t count) {
+    const QString number = QLocale().toString(static_cast<qlonglong>(count));
+    return count == 1 ? tr("1 item") : tr("%1 items").arg(number);
+}
+
+}  // namespace
+
+QString undoText(const RunRecord& run) {
+    return tr("Undo %1").arg(quotedAction(run));
+}
+
+QString redoText(const RunRecord& run) {
+    return tr("Redo %1").arg(quotedAction(run));
+}
+
+toolkit::ConfirmationTexts restoreConfirmation(const RunRecord& run, bool newest) {
+    const QString items = itemsText(restoredCount(run));
+    const QString leftAlone = tr("Items whose dates were changed since are left as they are.");
+    if (newest && run.isUndo()) {
+        return {tr("Redo %1 on %2?").arg(quotedAction(run), items),
+                tr("The items get the dates %1 gave them again. %2").arg(quotedAction(run), leftAlone),
+                tr("Redo"), tr("Cancel")};
+    }
+    if (newest) {
+        return {tr("Undo %1 on %2?").arg(quotedAction(run), items),
+                tr("The items get back the dates they had before. %1").arg(leftAlone), tr("Undo"),
+                tr("Cancel")};
+    }
+    return {tr("Restore the dates from before this run on %1?").arg(items),
+            tr("%1\n\nThe items get back the dates they had before it. %2").arg(historyWhat(run), leftAlone),
+            tr("Restore"), tr("Cancel")};
+}
+
+toolkit::ConfirmationTexts journalFailureQuestion(const std::string& reason) {
+    return {
+        tr("The journal cannot be written"),
+        tr("No date was changed. Every run is written down first, so that it can be undone, and the journal "
+           "cannot be written: %1.\n\nChange the dates without a way to undo them?")
+            .arg(QString::fromStdString(visibleText(reason))),
+        tr("Change Without Undo"), tr("Cancel")};
+}
+
+toolkit::ConfirmationTexts recoveryQuestion(const RunRecord& run) {
+    const QLocale locale;
+    return {
+        tr("The last run was interrupted after %1 of %2 items. Restore their previous dates?")
+            .arg(locale.toString(static_cast<qlonglong>(run.handled)),
+                 locale.toString(static_cast<qlonglong>(run.itemCount))),
+        tr("%1\n\nItems whose dates were changed since are left as they are. History in the File menu can "
+           "restore it later too.")
+            .arg(historyWhat(run)),
+        tr("Restore"), tr("Not Now")};
+}
+
+QString historyWhat(const RunRecord& run) {
+    QString what = quotedAction(run);
+    if (run.depth > 0) {
+        what = (run.isUndo() ? tr("Undo of %1") : tr("Redo of %1")).arg(what);
+    }
+    if (!run.settings.empty()) {
+        what += QStringLiteral(" · ") + QString::fromStdString(run.settings);
+    }
+    if (run.interrupted || !run.complete) {
+        what += QStringLiteral(" · ") + tr("interrupted");
+    }
+    return what;
 }
 
 }  // namespace vellumark

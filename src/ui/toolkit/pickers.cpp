@@ -1,6 +1,9 @@
 #include "ui/toolkit/pickers.h"
 
+#include "ui/toolkit/contrast.h"
+
 #include <QHBoxLayout>
+#include <QPainter>
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QStyleOptionButton>
@@ -10,8 +13,9 @@ namespace vellumark::toolkit {
 
 namespace {
 
-// A segment of a segmented picker: the chosen one is drawn in the accent colour, not merely pressed in,
-// so which one holds is plain at a glance in any palette.
+// A segment of a segmented picker: the chosen one is filled with the selection colour, not merely pressed
+// in, so which one holds is plain at a glance in any palette. It is filled here rather than by the style,
+// which would shade the colour (lighter, paler) until its text no longer reads.
 class Segment : public QPushButton {
 public:
     using QPushButton::QPushButton;
@@ -21,15 +25,24 @@ protected:
         QStylePainter painter(this);
         QStyleOptionButton option;
         initStyleOption(&option);
-        if (isChecked()) {
-            const QPalette::ColorGroup group = isEnabled() ? QPalette::Active : QPalette::Disabled;
-            option.palette.setColor(QPalette::Button, option.palette.color(group, QPalette::Highlight));
-            option.palette.setColor(QPalette::ButtonText,
-                                    option.palette.color(group, QPalette::HighlightedText));
-            option.state &= ~QStyle::State_Sunken;
-            option.state |= QStyle::State_Raised;
+        if (!isChecked()) {
+            painter.drawControl(QStyle::CE_PushButton, option);
+            return;
         }
-        painter.drawControl(QStyle::CE_PushButton, option);
+        const QPalette::ColorGroup group = isEnabled() ? QPalette::Active : QPalette::Disabled;
+        const QPalette selection = withReadableSelection(option.palette);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(selection.color(group, QPalette::Highlight));
+        painter.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 2, 2);
+        option.palette.setColor(QPalette::ButtonText, selection.color(group, QPalette::HighlightedText));
+        painter.drawControl(QStyle::CE_PushButtonLabel, option);
+        if (option.state.testFlag(QStyle::State_HasFocus)) {
+            QStyleOptionFocusRect focus;
+            focus.initFrom(this);
+            focus.rect = style()->subElementRect(QStyle::SE_PushButtonFocusRect, &option, this);
+            painter.drawPrimitive(QStyle::PE_FrameFocusRect, focus);
+        }
     }
 };
 
@@ -64,6 +77,9 @@ SegmentedPicker::SegmentedPicker(const QStringList& entries, std::function<void(
     for (int i = 0; i < entries.size(); ++i) {
         auto* button = new Segment(entries[i], this);
         button->setCheckable(true);
+        // Exclusive on its own as well as in the group, so that assistive technologies announce a radio
+        // button, one of several, rather than a check box.
+        button->setAutoExclusive(true);
         button->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
         group_->addButton(button, i);
         layout->addWidget(button);
