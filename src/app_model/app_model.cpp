@@ -79,7 +79,8 @@ void AppModel::willWriteItems() {
 
 void AppModel::setSelection(Selection selection) {
     objectWillChange_.send();
-    selection_ = std::move(selection);
+    selection_.swap(selection);
+    releaseInBackground(selection);
 }
 
 void AppModel::changeSelection(std::span<const Uuid> added, std::span<const Uuid> removed) {
@@ -197,7 +198,7 @@ void AppModel::removeSelected() {
         return true;
     });
     objectWillChange_.send();
-    selection_.clear();
+    releaseInBackground(selection_);
 }
 
 void AppModel::removeAll() {
@@ -206,11 +207,11 @@ void AppModel::removeAll() {
     }
     willWriteItems();
     ++removalRevision_;
-    // Swapped, not assigned: assigning an empty list would keep the memory of a million items.
-    std::vector<FileItem>().swap(items_);
+    // Released, not cleared: clearing would keep the memory of a million items.
+    releaseInBackground(items_);
     summary_ = {};
     objectWillChange_.send();
-    selection_.clear();
+    releaseInBackground(selection_);
 }
 
 void AppModel::setLiftSource(const std::filesystem::path& url) {
@@ -525,7 +526,7 @@ void AppModel::storeRefreshed(std::vector<Refreshed>& batch) {
     willWriteItems();
     refreshInPlace(batch);
     objectWillChange_.send();
-    selection_.clear();
+    releaseInBackground(selection_);
 }
 
 void AppModel::finishRun(RunEnd& end) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <functional>
 #include <memory>
 #include <stop_token>
@@ -43,5 +44,18 @@ private:
     std::stop_source stop_;
     std::thread thread_;
 };
+
+// Frees a large container on a thread of its own, so that the owner's thread never waits for a million
+// small frees (a selection or a list of a million items takes around 100 ms to free); a small one is freed
+// at once. Either way `container` is left empty, its memory gone.
+template <typename Container>
+void releaseInBackground(Container& container) {
+    constexpr std::size_t kLarge = 1U << 16;
+    Container doomed;
+    doomed.swap(container);
+    if (doomed.size() >= kLarge) {
+        std::thread([doomed = std::move(doomed)] {}).detach();
+    }
+}
 
 }  // namespace vellumark
