@@ -171,13 +171,7 @@ int runAction(const CommandLine& line) {
         }
         return journalTrouble ? kSomeFailed : kAllWritten;
     }
-    for (const std::string& error : result->errors) {
-        std::cerr << error << '\n';
-    }
-    if (!line.json) {
-        std::cout << resultText(*result) << '\n';
-    }
-    return result->failed > 0 || result->notAttempted > 0 || journalTrouble ? kSomeFailed : kAllWritten;
+    return reportResult(*result, line.json, journalTrouble);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "cli/console.h"
 
 #include "app_model/visible_text.h"
+#include "cli/preview_report.h"
 
 #include <chrono>
 #include <csignal>
@@ -86,6 +87,16 @@ bool reportJournalTrouble(const ProcessResult& result, std::string_view journalP
         return true;
     }
     return false;
+}
+
+int reportResult(const ProcessResult& result, bool json, bool journalTrouble) {
+    for (const std::string& error : result.errors) {
+        std::cerr << error << '\n';
+    }
+    if (!json) {
+        std::cout << resultText(result) << '\n';
+    }
+    return result.failed > 0 || result.notAttempted > 0 || journalTrouble ? kSomeFailed : kAllWritten;
 }
 
 }  // namespace vellumark::cli

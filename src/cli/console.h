@@ -48,4 +48,8 @@ void watchRun(AppModel& model, HandBackQueue& owner, const std::function<void()>
 // true when it did either.
 bool reportJournalTrouble(const ProcessResult& result, std::string_view journalPath);
 
+// The end of a run's report: each error on standard error and, unless `json`, the result's summary on
+// standard output. Returns the exit status the run earned.
+int reportResult(const ProcessResult& result, bool json, bool journalTrouble);
+
 }  // namespace vellumark::cli

@@ -107,13 +107,7 @@ int runUndo(const CommandLine& line) {
         }
         return journalTrouble ? kSomeFailed : kAllWritten;
     }
-    for (const std::string& error : result->errors) {
-        std::cerr << error << '\n';
-    }
-    if (!line.json) {
-        std::cout << resultText(*result) << '\n';
-    }
-    return result->failed > 0 || result->notAttempted > 0 || journalTrouble ? kSomeFailed : kAllWritten;
+    return reportResult(*result, line.json, journalTrouble);
 }
 
 int runHistory(const CommandLine& line) {

@@ -1,6 +1,7 @@
 // Pictures of the sorted and filtered list, its rows' menu and the open panel, for a person to look at:
 //   xvfb-run -a -s "-screen 0 1280x800x24" build/testing/tests/ui/table_screenshots screenshots [dark]
 #include "dark_palette.h"
+#include "screenshot_support.h"
 #include "support/fake_file_access.h"
 #include "support/scripted_open_panel.h"
 #include "ui/app_shell/vellumark_app.h"
@@ -24,21 +25,6 @@
 
 namespace vellumark::testing {
 namespace {
-
-void settle() {
-    for (int i = 0; i < 5; ++i) {
-        QCoreApplication::sendPostedEvents();
-        QCoreApplication::processEvents();
-        QTest::qWait(60);
-    }
-}
-
-void shoot(const QString& folder, const QString& name) {
-    settle();
-    const QString file = QDir(folder).filePath(name + ".png");
-    QGuiApplication::primaryScreen()->grabWindow(0).save(file);
-    std::cout << file.toStdString() << '\n';
-}
 
 void shootTable(const QString& folder) {
     const Date now = Date::now();
@@ -74,7 +60,7 @@ void shootTable(const QString& folder) {
         config.shiftDirection = ShiftDirection::subtract;
         config.shiftHours = 2;
     });
-    settle();
+    settleForPicture();
     auto* list = window.findChild<file_table::FileTableView*>();
     QHeaderView& header = *list->table().horizontalHeader();
     QTest::mouseClick(
@@ -84,7 +70,7 @@ void shootTable(const QString& folder) {
 
     QTest::keyClick(&window, Qt::Key_F, Qt::ControlModifier);
     QTest::keyClicks(&list->filterField(), "img");
-    settle();
+    settleForPicture();
     model.setSelection({model.items()[0].id(), model.items()[1].id()});
     shoot(folder, "table-2-sorted-filtered");
 

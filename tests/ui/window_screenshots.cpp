@@ -2,6 +2,7 @@
 //   xvfb-run -a -s "-screen 0 1280x800x24" build/testing/tests/ui/window_screenshots screenshots [dark]
 #include "dark_palette.h"
 #include "journal/sqlite_run_journal.h"
+#include "screenshot_support.h"
 #include "support/fake_file_access.h"
 #include "support/scripted_open_panel.h"
 #include "support/volumes.h"
@@ -32,21 +33,6 @@
 
 namespace vellumark::testing {
 namespace {
-
-void settle() {
-    for (int i = 0; i < 5; ++i) {
-        QCoreApplication::sendPostedEvents();
-        QCoreApplication::processEvents();
-        QTest::qWait(60);
-    }
-}
-
-void shoot(const QString& folder, const QString& name) {
-    settle();
-    const QString file = QDir(folder).filePath(name + ".png");
-    QGuiApplication::primaryScreen()->grabWindow(0).save(file);
-    std::cout << file.toStdString() << '\n';
-}
 
 QAbstractButton* button(QMessageBox& box, const QString& text) {
     for (QAbstractButton* candidate : box.buttons()) {
@@ -98,7 +84,7 @@ int shootRunInProgress(const QString& folder, FakeFileAccess& files,
     while (!held) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
     }
-    settle();
+    settleForPicture();
     shoot(folder, "7-run-in-progress");
     window.close();
     shoot(folder, "7a-close-question");
@@ -142,7 +128,7 @@ int shootJournal(const QString& folder, FakeFileAccess& files,
         config.shiftHours = 1;
     });
     model.applyChanges();
-    settle();
+    settleForPicture();
     if (auto* alert = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
         alert->accept();
     }
@@ -227,7 +213,7 @@ int run(const QString& folder) {
         config.shiftDirection = ShiftDirection::subtract;
         config.shiftHours = 2;
     });
-    settle();
+    settleForPicture();
     model.setSelection({model.items()[2].id()});
     shoot(folder, "2-populated-table");
 
@@ -262,7 +248,7 @@ int run(const QString& folder) {
     }
     shoot(folder, "4a-result-alert-details");
     button(*alert, "OK")->click();
-    settle();
+    settleForPicture();
     table->scrollToBottom();
     showToolTip(*table, static_cast<int>(model.items().size()) - 1, 0);
     shoot(folder, "4b-failed-rows");
