@@ -467,7 +467,7 @@ struct WriteList {
     std::vector<std::string> names;
 };
 
-WriteList writeListOf(const std::vector<FileItem>& items) {
+WriteList writeListOf(const ItemList& items) {
     WriteList list;
     for (const FileItem& item : items) {
         const std::string& path = item.path();

@@ -152,7 +152,9 @@ int main(int argc, char** argv) {
         edits.push_back(microseconds(Stopwatch::now() - start));
 
         const auto countStart = Stopwatch::now();
-        sink = sink + changeCount(model.items(), model.config(), model.clock());
+        model.items().forEachRun(0, model.items().size(), [&](std::span<const FileItem> run) {
+            sink = sink + changeCount(run, model.config(), model.clock());
+        });
         counts.push_back(microseconds(Stopwatch::now() - countStart));
     }
 

@@ -190,7 +190,14 @@ void AppModel::removeSelected() {
     }
     willWriteItems();
     ++removalRevision_;
-    std::erase_if(items_, [this](const FileItem& item) {
+    // Most of a large list going costs less to plan again from what stays than item by item.
+    const bool replan = summaryValid_ && 2 * selection_.size() > items_.size();
+    summaryValid_ = summaryValid_ && !replan;
+    std::size_t position = 0;
+    ItemList removed = items_.takeIf([this, &position](const FileItem& item) {
+        if (const std::size_t ahead = position++ + Selection::kLookAhead; ahead < items_.size()) {
+            selection_.prefetch(items_[ahead].id());
+        }
         if (!selection_.contains(item.id())) {
             return false;
         }
@@ -199,6 +206,7 @@ void AppModel::removeSelected() {
     });
     objectWillChange_.send();
     releaseInBackground(selection_);
+    releaseInBackground(removed);
 }
 
 void AppModel::removeAll() {
@@ -652,7 +660,12 @@ Date AppModel::planInstant() const {
 
 std::vector<PlannedChange> AppModel::plannedChanges() const {
     const Date now = planInstant();
-    return vellumark::plannedChanges(items_, config_, [now] { return now; });
+    std::vector<PlannedChange> plan;
+    plan.reserve(items_.size());
+    for (const FileItem& item : items_) {
+        plan.push_back(planChange(item, config_, now));
+    }
+    return plan;
 }
 
 }  // namespace vellumark

@@ -6,8 +6,10 @@
 #include "app_model/open_panel.h"
 #include "app_model/process_result.h"
 #include "app_model/run_journal.h"
+#include "app_model/selection.h"
 #include "model/action_config.h"
 #include "model/file_item.h"
+#include "model/item_list.h"
 #include "model/planned_change.h"
 #include "model/planner.h"
 
@@ -18,14 +20,11 @@
 #include <span>
 #include <string>
 #include <unordered_map>
-#include <unordered_set>
 #include <vector>
 
 namespace vellumark {
 
 class ListedPaths;
-
-using Selection = std::unordered_set<Uuid>;
 
 // Whether a run is written down in the journal first. A run that cannot be is not started, unless the user
 // chooses to go without.
@@ -57,7 +56,7 @@ public:
 
     ChangePublisher& objectWillChange() { return objectWillChange_; }
 
-    const std::vector<FileItem>& items() const { return items_; }
+    const ItemList& items() const { return items_; }
     // Grows with every write of `items`: a view can tell whether the list changed without reading it.
     std::uint64_t itemsRevision() const { return itemsRevision_; }
     // Grows only when items leave the list or are replaced: while it stays, the list has at most grown at
@@ -163,7 +162,7 @@ private:
     void summaryAdd(const FileItem& item) const;
     void summaryRemove(const FileItem& item) const;
 
-    std::vector<FileItem> items_;
+    ItemList items_;
     std::uint64_t itemsRevision_ = 0;
     std::uint64_t removalRevision_ = 0;
     Selection selection_;

@@ -70,7 +70,7 @@ void ListedPaths::reserve(std::size_t count) {
         return;
     }
     const std::size_t capacity = std::bit_ceil(std::max<std::size_t>(16, count + count / 3 + 1));
-    std::vector<Slot> old(capacity, Slot{kEmpty, 0});
+    LargeVector<Slot> old(capacity, Slot{kEmpty, 0});
     old.swap(slots_);
     size_ = 0;
     for (const Slot slot : old) {

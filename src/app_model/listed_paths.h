@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app_model/large_blocks.h"
 #include "model/file_item.h"
 
 #include <cstddef>
@@ -44,7 +45,7 @@ private:
     void place(Slot slot);
 
     ItemAt itemAt_;
-    std::vector<Slot> slots_;
+    LargeVector<Slot> slots_;
     std::size_t size_ = 0;
 };
 

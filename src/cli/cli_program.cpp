@@ -122,7 +122,7 @@ int runAction(const CommandLine& line) {
 
     // One plan, counted as it is made; the items themselves are copied only for the JSON document, which
     // is written after the run has re-read them.
-    const std::vector<FileItem>& items = model.items();
+    const ItemList& items = model.items();
     std::vector<PlannedDates> plan;
     plan.reserve(items.size());
     PlanSummary summary;

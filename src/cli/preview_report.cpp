@@ -50,7 +50,7 @@ std::string itemsText(std::int64_t count) {
     return std::to_string(count) + (count == 1 ? " item" : " items");
 }
 
-void writePreview(std::ostream& out, std::span<const FileItem> items, std::span<const PlannedDates> plan) {
+void writePreview(std::ostream& out, const ItemList& items, std::span<const PlannedDates> plan) {
     for (std::size_t i = 0; i < items.size() && i < plan.size(); ++i) {
         const FileItem& item = items[i];
         const PlannedDates& dates = plan[i];

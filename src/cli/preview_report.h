@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app_model/process_result.h"
+#include "model/item_list.h"
 #include "model/planned_change.h"
 
 #include <cstddef>
@@ -18,7 +19,7 @@ namespace vellumark::cli {
 //     creation      2019-03-15 13:30:00 UTC  ->  kept (ext4)
 //     modification  2020-01-01 00:00:00 UTC  ->  2019-03-15 13:30:00 UTC
 // Names go through visibleText, so a name cannot add lines of its own.
-void writePreview(std::ostream& out, std::span<const FileItem> items, std::span<const PlannedDates> plan);
+void writePreview(std::ostream& out, const ItemList& items, std::span<const PlannedDates> plan);
 
 // "2 of 3 will change."
 std::string willChangeText(std::size_t changing, std::size_t total);

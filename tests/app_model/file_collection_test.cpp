@@ -171,7 +171,7 @@ TEST_F(FileCollectionTest, CollectItemsAndAddURLsAgree) {
     temp_.file("root/sub/b.txt");
     const auto other = temp_.file("other.txt");
     add({a});
-    const std::vector<FileItem> current = model_.items();
+    const std::vector<FileItem> current(model_.items().begin(), model_.items().end());
     const Paths urls{other, temp_.path() / "root/sub/.." / "a.txt", folder, other};
 
     const std::vector<FileItem> collected = collectItems(files_, current, urls, true);

@@ -408,7 +408,7 @@ TEST_F(FileTableTest, EachUserSelectionChangeWritesTheWholeSelectionOnce) {
     FileTableView view(model_);
     addAll();
     show(view);
-    const std::vector<FileItem>& items = model_.items();
+    const ItemList& items = model_.items();
     notifications_ = 0;
 
     click(view, 1);
@@ -442,7 +442,7 @@ TEST_F(FileTableTest, RefreshShowsTheModelsSelectionWithoutWritingIt) {
     FileTableView view(model_);
     addAll();
     show(view);
-    const std::vector<FileItem>& items = model_.items();
+    const ItemList& items = model_.items();
     notifications_ = 0;
 
     model_.setSelection({items[0].id(), items[2].id()});
@@ -490,7 +490,7 @@ TEST_F(FileTableTest, AnotherWriteOfTheSelectionIsShownEvenWhenItsSizeIsTheSame)
     FileTableView view(model_);
     addAll();
     show(view);
-    const std::vector<FileItem>& items = model_.items();
+    const ItemList& items = model_.items();
     click(view, 1);
     QCoreApplication::processEvents();
     model_.setSelection({items[3].id()});

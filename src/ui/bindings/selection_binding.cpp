@@ -103,6 +103,9 @@ void SelectionBinding::userChangedSelection(const QItemSelection& selected,
     ids.reserve(rowCount(rows));
     for (const auto& [first, last] : rows) {
         for (int row = first; row <= last; ++row) {
+            if (last - row > Selection::kLookAhead) {
+                ids.prefetch(idAt_(row + Selection::kLookAhead));
+            }
             ids.insert(idAt_(row));
         }
     }

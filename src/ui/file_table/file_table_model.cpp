@@ -19,7 +19,7 @@ namespace {
 constexpr std::size_t kMostRemovedRuns = 32;
 
 // Whether the first `count` rows still stand for the first `count` items.
-bool sameIds(const std::vector<Uuid>& ids, const std::vector<FileItem>& items, std::size_t count) {
+bool sameIds(const LargeVector<Uuid>& ids, const ItemList& items, std::size_t count) {
     return std::equal(ids.begin(), ids.begin() + static_cast<std::ptrdiff_t>(count), items.begin(),
                       [](const Uuid& id, const FileItem& item) { return id == item.id(); });
 }
@@ -55,7 +55,7 @@ int FileTableModel::columnCount(const QModelIndex& parent) const {
 
 const FileItem* FileTableModel::itemAt(int row) const {
     const auto index = static_cast<std::size_t>(row);
-    const std::vector<FileItem>& items = model_.items();
+    const ItemList& items = model_.items();
     if (row < 0 || index >= rowIds_.size()) {
         return nullptr;
     }
@@ -175,7 +175,7 @@ bool FileTableModel::showsOrder() const {
 }
 
 bool FileTableModel::refresh() {
-    const std::vector<FileItem>& items = model_.items();
+    const ItemList& items = model_.items();
     const RowOrdering::ListChange change = ordering_->follow();
     bool rowsChanged = false;
     if (ordering_->choice().showsList()) {
@@ -212,7 +212,7 @@ bool FileTableModel::refresh() {
 }
 
 // Rows in list order: inserted as the list grows, removed as items leave it, all replaced otherwise.
-bool FileTableModel::followList(const std::vector<FileItem>& items) {
+bool FileTableModel::followList(const ItemList& items) {
     const std::size_t shown = rowIds_.size();
     // Most refreshes follow an edit of the configuration: the list itself is only read when it changed.
     // Nothing left the list since the last refresh: the rows shown still stand for the first items, and
@@ -234,14 +234,14 @@ bool FileTableModel::followList(const std::vector<FileItem>& items) {
     return true;
 }
 
-bool FileTableModel::showListOrder(const std::vector<FileItem>& items) {
+bool FileTableModel::showListOrder(const ItemList& items) {
     beginResetModel();
     rowIds_.clear();
     rowIds_.reserve(items.size());
     for (const FileItem& item : items) {
         rowIds_.push_back(item.id());
     }
-    std::vector<std::uint32_t>().swap(rowPositions_);
+    LargeVector<std::uint32_t>().swap(rowPositions_);
     rowsOrdered_ = false;
     positionsLost_ = false;
     hiddenCount_ = 0;
@@ -323,7 +323,7 @@ bool FileTableModel::removeLeftRows(const std::vector<std::uint32_t>& positions)
 // When the new list is the old one with some items taken out (in the same order), removes those rows,
 // run by run from the bottom, so that the view keeps its scroll position. Returns false, changing
 // nothing, when the list changed in another way or too many runs went.
-bool FileTableModel::removeVanishedRows(const std::vector<FileItem>& items) {
+bool FileTableModel::removeVanishedRows(const ItemList& items) {
     if (items.size() >= rowIds_.size()) {
         return false;
     }

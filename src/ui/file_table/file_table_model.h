@@ -85,17 +85,17 @@ signals:
     void orderReady();
 
 private:
-    bool followList(const std::vector<FileItem>& items);
-    bool showListOrder(const std::vector<FileItem>& items);
+    bool followList(const ItemList& items);
+    bool showListOrder(const ItemList& items);
     void showOrderedRows(RowOrder order);
     bool removeLeftRows(const std::vector<std::uint32_t>& positions);
-    bool removeVanishedRows(const std::vector<FileItem>& items);
+    bool removeVanishedRows(const ItemList& items);
 
     const AppModel& model_;
     // The ids the rows stand for, to tell how the list changed since the last refresh.
-    std::vector<Uuid> rowIds_;
+    LargeVector<Uuid> rowIds_;
     // While the rows show an order, the list position of each row's item; empty in list order.
-    std::vector<std::uint32_t> rowPositions_;
+    LargeVector<std::uint32_t> rowPositions_;
     bool rowsOrdered_ = false;
     // Items left the list while the order's copy of it was away: positions are unknown until the next order.
     bool positionsLost_ = false;

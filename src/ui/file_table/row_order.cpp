@@ -58,7 +58,7 @@ int compareDates(const std::optional<Date>& a, const std::optional<Date>& b) {
 // Sorts `positions` by `compare` (three-way, of two positions) in the choice's direction; equal values keep
 // their list order either way.
 template <typename Compare>
-void sortPositions(std::vector<std::uint32_t>& positions, bool descending, Compare compare) {
+void sortPositions(LargeVector<std::uint32_t>& positions, bool descending, Compare compare) {
     std::sort(positions.begin(), positions.end(), [&](std::uint32_t a, std::uint32_t b) {
         const int order = compare(a, b);
         if (order != 0) {
@@ -70,7 +70,7 @@ void sortPositions(std::vector<std::uint32_t>& positions, bool descending, Compa
 
 // By folder: items of one folder mostly follow each other in the list, so each run of them gets one
 // collation key, and the rows sort by the rank of their folder's key.
-void sortByFolder(const RowSource& source, std::vector<std::uint32_t>& positions, bool descending) {
+void sortByFolder(const RowSource& source, LargeVector<std::uint32_t>& positions, bool descending) {
     QCollator collator = nameCollator();
     std::vector<QCollatorSortKey> keys;
     std::vector<std::uint32_t> run(source.size());
@@ -101,7 +101,7 @@ void sortByFolder(const RowSource& source, std::vector<std::uint32_t>& positions
 }
 
 // Makes the collation keys of the names at `positions` that the source lacks; false when stopped.
-bool makeNameKeys(RowSource& source, const std::vector<std::uint32_t>& positions,
+bool makeNameKeys(RowSource& source, const LargeVector<std::uint32_t>& positions,
                   const std::stop_token& stop) {
     QCollator collator = nameCollator();
     source.nameKeys.resize(source.size());
@@ -280,7 +280,7 @@ void RowSource::keep(const std::vector<bool>& kept) {
 
 RowOrder orderRows(RowSource& source, const OrderChoice& choice, const std::stop_token& stop) {
     RowOrder order;
-    std::vector<std::uint32_t>& positions = order.positions;
+    LargeVector<std::uint32_t>& positions = order.positions;
     positions.reserve(source.size());
     if (choice.filter.isEmpty()) {
         positions.resize(source.size());

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app_model/large_blocks.h"
 #include "model/action_config.h"
 #include "model/date.h"
 #include "model/file_item.h"
@@ -100,8 +101,8 @@ struct RowSource {
 // hides. Incomplete when the work was stopped.
 struct RowOrder {
     bool complete = false;
-    std::vector<std::uint32_t> positions;
-    std::vector<Uuid> ids;
+    LargeVector<std::uint32_t> positions;
+    LargeVector<Uuid> ids;
     std::vector<Uuid> hidden;
 };
 

@@ -77,7 +77,7 @@ void RowOrdering::setChoice(const OrderChoice& choice) {
 }
 
 RowOrdering::ListChange RowOrdering::follow() {
-    const std::vector<FileItem>& items = model_.items();
+    const ItemList& items = model_.items();
     ListChange change;
     if (model_.removalRevision() != seenRemovalRevision_) {
         change.itemsLeft = true;
@@ -169,7 +169,7 @@ void RowOrdering::work() {
     if (running_ || choice_.showsList() || current_) {
         return;
     }
-    const std::vector<FileItem>& items = model_.items();
+    const ItemList& items = model_.items();
     if (!source_ || !source_->serves(choice_)) {
         dropSource();
         source_ = std::make_unique<RowSource>(choice_);
@@ -181,7 +181,8 @@ void RowOrdering::work() {
     const Date now = isNewDateKey(choice_.key) ? model_.planInstant() : Date();
     while (source_->size() < items.size()) {
         const std::size_t end = std::min(items.size(), source_->size() + kItemsBetweenLooks);
-        source_->append(std::span(items).subspan(source_->size(), end - source_->size()), sourceConfig_, now);
+        items.forEachRun(source_->size(), end,
+                         [&](std::span<const FileItem> run) { source_->append(run, sourceConfig_, now); });
         if (source_->size() < items.size() && std::chrono::steady_clock::now() - start >= kSliceTime) {
             schedule();
             return;
