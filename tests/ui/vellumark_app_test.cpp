@@ -41,6 +41,17 @@ TEST_F(VellumarkAppTest, TheWindowCannotShrinkBelowItsMinimum) {
     settle();
     EXPECT_GE(window.width(), 820);
     EXPECT_GE(window.height(), 480);
+
+    // A larger font, set while the window is open, widens the least size to what the controls need.
+    QFont large = window.font();
+    large.setPointSizeF(large.pointSizeF() * 2.5);
+    window.setFont(large);
+    settle();
+    EXPECT_GT(window.minimumWidth(), 820);
+    EXPECT_GE(window.minimumWidth(), window.centralWidget()->minimumSizeHint().width());
+    window.setFont(QFont());
+    settle();
+    EXPECT_EQ(window.minimumSize(), QSize(820, 480)) << "and shrinks back with the font";
 }
 
 TEST_F(VellumarkAppTest, FileMenuOffersAddFilesInsteadOfNew) {

@@ -8,10 +8,12 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QEvent>
 #include <QIcon>
 #include <QMenu>
 #include <QMenuBar>
 #include <QScreen>
+#include <QTimer>
 
 #if defined(__GLIBC__)
 #include <malloc.h>
@@ -34,6 +36,32 @@ QIcon applicationIcon() {
 // window's included, then merges them all at once: a stall of around 100 ms. Without fast bins each block
 // is merged as it is freed, on the thread that frees it; small allocations still come from the per-thread
 // caches.
+// The window's least size: the fixed least, or what its controls need in the font it has now.
+QSize leastSize(QWidget& window) {
+    // The explicit least size would hide what the layout now needs; it is set again just below.
+    window.setMinimumSize(0, 0);
+    return QSize(VellumarkApp::kMinimumWidth, VellumarkApp::kMinimumHeight)
+        .expandedTo(window.minimumSizeHint());
+}
+
+// Sets the window's least size again once the layouts have taken in a change of font.
+class MinimumSizeFollower : public QObject {
+public:
+    explicit MinimumSizeFollower(QWidget& window) : QObject(&window), window_(window) {
+        window.installEventFilter(this);
+    }
+
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == &window_ && event->type() == QEvent::FontChange) {
+            QTimer::singleShot(0, this, [this] { window_.setMinimumSize(leastSize(window_)); });
+        }
+        return false;
+    }
+
+private:
+    QWidget& window_;
+};
+
 void mergeFreedBlocksAtOnce() {
 #if defined(__GLIBC__)
     ::mallopt(M_MXFAST, 0);
@@ -84,8 +112,10 @@ AppModel& VellumarkApp::model() {
 
 ContentView& VellumarkApp::openWindow() {
     auto window = std::make_unique<ContentView>(model(), openPanel_);
-    // Larger where a large font widens the list's least width and the panel.
-    window->setMinimumSize(QSize(kMinimumWidth, kMinimumHeight).expandedTo(window->minimumSizeHint()));
+    // Larger where a large font widens the list's least width and the panel, now and whenever the font
+    // changes while the window is open.
+    window->setMinimumSize(leastSize(*window));
+    new MinimumSizeFollower(*window);
 
     // Stands where the new-item entries would: there is no New entry and no Ctrl+N.
     auto* file = new QMenu(QApplication::translate("VellumarkApp", "&File"), window->menuBar());
