@@ -21,6 +21,9 @@ std::size_t mappedSize(std::size_t bytes) {
 }  // namespace
 
 void* allocateLargeBlock(std::size_t bytes) {
+    if (bytes > SIZE_MAX - 2 * kHugePage) {
+        throw std::bad_alloc();
+    }
     // Mapped one huge page longer than needed, then trimmed to a block that starts on a huge page.
     const std::size_t size = mappedSize(bytes);
     void* mapped =

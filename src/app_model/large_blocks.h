@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <new>
 #include <vector>
 
@@ -24,6 +25,9 @@ struct LargeBlockAllocator {
     LargeBlockAllocator(const LargeBlockAllocator<U>& /*other*/) noexcept {}
 
     T* allocate(std::size_t count) {
+        if (count > SIZE_MAX / sizeof(T)) {
+            throw std::bad_array_new_length();
+        }
         const std::size_t bytes = count * sizeof(T);
         if (bytes < kLargeBlockBytes) {
             return static_cast<T*>(::operator new(bytes));

@@ -35,7 +35,9 @@ public:
 
         Iterator() = default;
         // NOLINTNEXTLINE(google-explicit-constructor): a mutable iterator converts as a vector's does.
-        Iterator(const Iterator<false>& other) requires Const : chunks_(other.chunks_), at_(other.at_) {}
+        template <bool Other>
+        requires(Const && !Other) Iterator(const Iterator<Other>& other)
+            : chunks_(other.chunks_), at_(other.at_) {}
 
         reference operator*() const { return chunks_[at_ >> kChunkShift][at_ & (kChunkItems - 1)]; }
         pointer operator->() const { return &**this; }
@@ -118,8 +120,9 @@ public:
     const_iterator end() const { return {chunks_.data(), size_}; }
 
     void push_back(FileItem&& item) {
-        // Every chunk but the last is full, so a chunk boundary always asks for a new chunk.
-        if ((size_ & kMask) == 0) {
+        if ((size_ >> kChunkShift) == chunks_.size()) {
+            // Room for the pointer first: nothing can throw between making the chunk and keeping it.
+            chunks_.reserve(chunks_.size() + 1);
             chunks_.push_back(static_cast<FileItem*>(::operator new(kChunkItems * sizeof(FileItem))));
         }
         ::new (static_cast<void*>(&(*this)[size_])) FileItem(std::move(item));
@@ -182,13 +185,18 @@ private:
     ItemList splitAt(std::size_t count) {
         const std::size_t firstWhole = (count + kMask) >> kChunkShift;
         const std::size_t wholeStart = firstWhole << kChunkShift;
-        for (std::size_t position = count; position < std::min(wholeStart, size_); ++position) {
-            (*this)[position].~FileItem();
-        }
+        // The only step that can throw comes first, while every item is still where size_ says.
         ItemList rest;
         if (wholeStart < size_) {
             rest.chunks_.assign(chunks_.begin() + static_cast<std::ptrdiff_t>(firstWhole), chunks_.end());
             rest.size_ = size_ - wholeStart;
+        }
+        for (std::size_t position = count; position < std::min(wholeStart, size_); ++position) {
+            (*this)[position].~FileItem();
+        }
+        // Past the last kept item, the chunks now belong to `rest`, or hold nothing.
+        for (std::size_t chunk = firstWhole; wholeStart >= size_ && chunk < chunks_.size(); ++chunk) {
+            ::operator delete(static_cast<void*>(chunks_[chunk]));
         }
         chunks_.resize(firstWhole);
         size_ = count;

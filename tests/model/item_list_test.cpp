@@ -3,13 +3,20 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <iterator>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 namespace vellumark {
 namespace {
 
 constexpr std::size_t kChunk = ItemList::kChunkItems;
+
+static_assert(std::random_access_iterator<ItemList::iterator>);
+static_assert(std::random_access_iterator<ItemList::const_iterator>);
+static_assert(std::is_convertible_v<ItemList::iterator, ItemList::const_iterator>);
+static_assert(!std::is_convertible_v<ItemList::const_iterator, ItemList::iterator>);
 
 ItemList numbered(std::size_t count) {
     ItemList list;

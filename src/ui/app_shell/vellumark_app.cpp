@@ -31,14 +31,9 @@ QIcon applicationIcon() {
     return QIcon::fromTheme(QStringLiteral("vellumark"), icon);
 }
 
-// A list of a million items is freed as a million small blocks, on a thread of its own (releaseInBackground).
-// glibc keeps such blocks in its fast bins unmerged, and the next larger allocation on any thread, the
-// window's included, then merges them all at once: a stall of around 100 ms. Without fast bins each block
-// is merged as it is freed, on the thread that frees it; small allocations still come from the per-thread
-// caches.
 // The window's least size: the fixed least, or what its controls need in the font it has now.
 QSize leastSize(QWidget& window) {
-    // The explicit least size would hide what the layout now needs; it is set again just below.
+    // The explicit least size would hide what the layout now needs; the caller sets the new one at once.
     window.setMinimumSize(0, 0);
     return QSize(VellumarkApp::kMinimumWidth, VellumarkApp::kMinimumHeight)
         .expandedTo(window.minimumSizeHint());
@@ -62,6 +57,11 @@ private:
     QWidget& window_;
 };
 
+// A list of a million items is freed as a million small blocks, on a thread of its own (releaseInBackground).
+// glibc keeps such blocks in its fast bins unmerged, and the next larger allocation on any thread, the
+// window's included, then merges them all at once: a stall of around 100 ms. Without fast bins each block
+// is merged as it is freed, on the thread that frees it; small allocations still come from the per-thread
+// caches.
 void mergeFreedBlocksAtOnce() {
 #if defined(__GLIBC__)
     ::mallopt(M_MXFAST, 0);
