@@ -274,10 +274,6 @@ int run(const QString& folder) {
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
-    const QString folder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("screenshots");
-    if (argc > 2 && QString::fromLatin1(argv[2]) == QLatin1String("dark")) {
-        QApplication::setPalette(vellumark::testing::darkPalette());
-    }
-    QDir().mkpath(folder);
+    const QString folder = vellumark::testing::pictureFolder(argc, argv);
     return vellumark::testing::run(folder);
 }

@@ -273,6 +273,19 @@ void ContentView::closeEvent(QCloseEvent* event) {
     askToStopAndClose();
 }
 
+void ContentView::ask(QMessageBox* dialog, const char* name, QPointer<QMessageBox>& slot,
+                      std::function<void(bool confirmed)> answered) {
+    dialog->setObjectName(QLatin1String(name));
+    connect(dialog, &QMessageBox::finished, this, [dialog, &slot, answered = std::move(answered)] {
+        const bool confirmed = toolkit::isConfirmed(*dialog);
+        slot = nullptr;
+        dialog->deleteLater();
+        answered(confirmed);
+    });
+    slot = dialog;
+    dialog->open();
+}
+
 void ContentView::askToStopAndClose() {
     if (closeQuestion_) {
         closeQuestion_->raise();
@@ -284,11 +297,7 @@ void ContentView::askToStopAndClose() {
                                      closeQuestionText(model_.activity(), model_.progress()),
                                      tr("Stop and Close"), tr("Continue")})
                               .release();
-    dialog->setObjectName("closeQuestion");
-    connect(dialog, &QMessageBox::finished, this, [this, dialog] {
-        const bool confirmed = toolkit::isConfirmed(*dialog);
-        closeQuestion_ = nullptr;
-        dialog->deleteLater();
+    ask(dialog, "closeQuestion", closeQuestion_, [this](bool confirmed) {
         if (confirmed) {
             closeConfirmed_ = true;
             model_.cancel();
@@ -297,8 +306,6 @@ void ContentView::askToStopAndClose() {
             close();
         }
     });
-    closeQuestion_ = dialog;
-    dialog->open();
 }
 
 void ContentView::setShowConfirm(bool show) {
@@ -317,18 +324,12 @@ void ContentView::presentConfirmation(const PlanSummary& summary) {
                                                confirmationMessage(summary, model_.journal() != nullptr),
                                                tr("Perform Changes"), tr("Cancel")})
             .release();
-    dialog->setObjectName("confirmationDialog");
-    connect(dialog, &QMessageBox::finished, this, [this, dialog] {
-        const bool confirmed = toolkit::isConfirmed(*dialog);
-        confirmation_ = nullptr;
-        dialog->deleteLater();
+    ask(dialog, "confirmationDialog", confirmation_, [this](bool confirmed) {
         setShowConfirm(false);
         if (confirmed) {
             model_.applyChanges();
         }
     });
-    confirmation_ = dialog;
-    dialog->open();
 }
 
 void ContentView::presentResult() {
@@ -428,17 +429,11 @@ void ContentView::askToClear() {
                    tr("The files and folders stay as they are; only the list is emptied."), tr("Clear"),
                    tr("Cancel")})
             .release();
-    dialog->setObjectName("clearQuestion");
-    connect(dialog, &QMessageBox::finished, this, [this, dialog] {
-        const bool confirmed = toolkit::isConfirmed(*dialog);
-        question_ = nullptr;
-        dialog->deleteLater();
+    ask(dialog, "clearQuestion", question_, [this](bool confirmed) {
         if (confirmed) {
             model_.removeAll();
         }
     });
-    question_ = dialog;
-    dialog->open();
 }
 
 void ContentView::presentRestore(const RunRecord& run, bool newest) {
@@ -446,17 +441,11 @@ void ContentView::presentRestore(const RunRecord& run, bool newest) {
         return;
     }
     QMessageBox* dialog = toolkit::makeConfirmationDialog(this, restoreConfirmation(run, newest)).release();
-    dialog->setObjectName("restoreConfirmation");
-    connect(dialog, &QMessageBox::finished, this, [this, dialog, id = run.id] {
-        const bool confirmed = toolkit::isConfirmed(*dialog);
-        question_ = nullptr;
-        dialog->deleteLater();
+    ask(dialog, "restoreConfirmation", question_, [this, id = run.id](bool confirmed) {
         if (confirmed) {
             model_.restoreRun(id);
         }
     });
-    question_ = dialog;
-    dialog->open();
 }
 
 void ContentView::presentJournalFailure(const ProcessResult& result) {
@@ -466,20 +455,14 @@ void ContentView::presentJournalFailure(const ProcessResult& result) {
     presentedResult_ = result.id;
     QMessageBox* dialog =
         toolkit::makeConfirmationDialog(this, journalFailureQuestion(*result.journalFailure)).release();
-    dialog->setObjectName("journalFailureQuestion");
     dialog->setIcon(QMessageBox::Warning);
-    connect(dialog, &QMessageBox::finished, this, [this, dialog] {
-        const bool confirmed = toolkit::isConfirmed(*dialog);
-        question_ = nullptr;
-        dialog->deleteLater();
+    ask(dialog, "journalFailureQuestion", question_, [this](bool confirmed) {
         presentedResult_.reset();
         model_.setLastResult(std::nullopt);
         if (confirmed) {
             model_.applyChanges(JournalUse::skipped);
         }
     });
-    question_ = dialog;
-    dialog->open();
 }
 
 void ContentView::showHistory() {
@@ -513,18 +496,12 @@ void ContentView::offerRecovery() {
         return;
     }
     QMessageBox* dialog = toolkit::makeConfirmationDialog(this, recoveryQuestion(*run)).release();
-    dialog->setObjectName("recoveryQuestion");
-    connect(dialog, &QMessageBox::finished, this, [this, dialog, id = run->id] {
-        const bool confirmed = toolkit::isConfirmed(*dialog);
-        question_ = nullptr;
-        dialog->deleteLater();
+    ask(dialog, "recoveryQuestion", question_, [this, id = run->id](bool confirmed) {
         model_.dismissInterrupted(id);
         if (confirmed) {
             model_.restoreRun(id);
         }
     });
-    question_ = dialog;
-    dialog->open();
 }
 
 void ContentView::showAbout() {

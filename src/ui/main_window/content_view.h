@@ -8,6 +8,7 @@
 #include <QPointer>
 
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -67,6 +68,10 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    // Opens `dialog` window-modal as `name`, held in `slot` while it shows. When it closes, the slot empties,
+    // the dialog goes, and `answered` learns whether it was confirmed.
+    void ask(QMessageBox* dialog, const char* name, QPointer<QMessageBox>& slot,
+             std::function<void(bool confirmed)> answered);
     void buildToolbar();
     void buildContent(OpenPanel& sourcePanel);
     void setShowConfirm(bool show);
