@@ -151,12 +151,6 @@ void Selection::rehash(std::size_t slotCount) {
     }
 }
 
-void Selection::clear() {
-    std::vector<Uuid, LargeBlockAllocator<Uuid>>().swap(slots_);
-    size_ = 0;
-    holdsNone_ = false;
-}
-
 void Selection::swap(Selection& other) noexcept {
     slots_.swap(other.slots_);
     std::swap(size_, other.size_);

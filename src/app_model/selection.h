@@ -105,7 +105,6 @@ public:
     bool erase(const Uuid& id);
     // Room for `count` ids without growing again.
     void reserve(std::size_t count);
-    void clear();
     void swap(Selection& other) noexcept;
 
     const_iterator begin() const { return const_iterator(*this, 0); }

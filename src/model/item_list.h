@@ -111,7 +111,6 @@ public:
         }
         return (*this)[position];
     }
-    const FileItem& front() const { return (*this)[0]; }
     const FileItem& back() const { return (*this)[size_ - 1]; }
 
     iterator begin() { return {chunks_.data(), 0}; }
