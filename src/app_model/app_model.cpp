@@ -4,8 +4,11 @@
 #include "app_model/file_collection.h"
 #include "app_model/journaled_runs.h"
 #include "app_model/listed_paths.h"
+#include "app_model/parallel_pass.h"
 
 #include <algorithm>
+#include <array>
+#include <atomic>
 #include <chrono>
 #include <exception>
 #include <memory>
@@ -42,11 +45,59 @@ public:
         return true;
     }
 
+    // Items worked on together were read from the disk before they are taken one by one: the time since
+    // the last item is theirs together. True when it was long for each of them, as for a slow item.
+    bool tookTogether(std::chrono::steady_clock::duration took, std::size_t items) {
+        lastItem_ = std::chrono::steady_clock::now();
+        return timed_ && items > 0 && took / items > kSlowItem;
+    }
+
 private:
     static constexpr auto kSlowItem = std::chrono::milliseconds(2);
     bool timed_;
     std::chrono::steady_clock::time_point lastBatch_ = std::chrono::steady_clock::now();
     std::chrono::steady_clock::time_point lastItem_ = lastBatch_;
+};
+
+// A run works on windows of items: each window's disk work is shared by kWritersAtOnce threads where the
+// file access allows it, and the window grows or shrinks to take about kWindowTime, so that a stop, the
+// progress and the journal's outcomes are never far behind the disk.
+constexpr unsigned kWritersAtOnce = 2;
+constexpr auto kWindowTime = std::chrono::milliseconds(10);
+
+struct WindowLimits {
+    std::size_t least;
+    std::size_t most;
+};
+constexpr WindowLimits kWindow{16, 1024};
+
+class WindowSize {
+public:
+    explicit WindowSize(WindowLimits limits) : limits_(limits), size_(limits.least) {}
+
+    std::size_t size() const { return size_; }
+
+    void took(std::chrono::steady_clock::duration time) {
+        if (time < kWindowTime / 2) {
+            size_ = std::min(size_ * 2, limits_.most);
+        } else if (time > kWindowTime * 2) {
+            size_ = std::max(size_ / 2, limits_.least);
+        }
+    }
+
+private:
+    WindowLimits limits_;
+    std::size_t size_;
+};
+
+// What the disk work of a run gave for one item, whichever thread did it.
+struct ItemPass {
+    PlannedDates plan;
+    bool changing = false;
+    bool stopped = false;  // the run was stopping when the item's turn came: it was not written
+    std::optional<FileDateError> error;
+    ItemInfo after;
+    std::optional<std::string> failure;  // what was thrown; nothing of the item was learnt
 };
 
 }  // namespace
@@ -262,7 +313,8 @@ void AppModel::applyChanges(JournalUse use) {
 namespace {
 
 // Writes a run's outcomes to its journal as the run hands back its batches. Once the journal fails, the
-// run stops writing dates: each write must be on record before the next.
+// run stops writing dates by the window after next. Every item it writes has its entry on record from the
+// start; one whose outcome is missing is found by its dates on the disk, as after a crash.
 class OutcomeRecorder {
 public:
     OutcomeRecorder(RunJournal* journal, std::int64_t run) : journal_(journal), run_(run) {}
@@ -351,53 +403,114 @@ void AppModel::runApply(const ActionConfig& config, Date now, std::size_t count,
     std::size_t entryIndex = 0;
     PlanSummary summary;
     BatchClock clock(timed);
-    bool stopped = false;
-    for (std::size_t position = 0; position < count; ++position) {
-        const FileItem& item = items_[position];
-        stopped = stopped || stop.stop_requested();
-        try {
-            const PlannedDates plan = planDates(item, config, now);
-            const bool changing = changesAnything(item, plan);
-            std::optional<FileDateError> error;
-            ItemInfo after;
-            if (!changing) {
-                after = files_.inspect(item.url());
-            } else if (stopped) {
-                ++end.result.notAttempted;
-                after = files_.inspect(item.url());
-                outcomes.add(entryIndex++, EntryOutcome::notAttempted, datesOf(readDatesFrom(after)));
-            } else {
-                WrittenChange written = writeAndRead(files_, item, plan);
-                error = std::move(written.error);
-                after = written.after;
-                end.result.succeeded += error ? 0 : 1;
-                outcomes.add(entryIndex++, error ? EntryOutcome::failed : EntryOutcome::changed,
-                             datesOf(readDatesFrom(after)));
+    // The disk work of a window of items is done by the pass's threads while this thread takes the window
+    // before it, in list order. A stop is seen by each item before it is written, so the items written are
+    // those before it and the ones under way.
+    const unsigned threads = files_.takesConcurrentCalls() && count >= kWindow.least ? kWritersAtOnce : 0;
+    std::atomic<bool> stopped = false;
+    std::vector<std::unique_ptr<FileAccess::WriteSession>> sessions(std::max(threads, 1U));
+    for (auto& session : sessions) {
+        session = files_.writeSession();
+    }
+    const auto diskWork = [&](std::size_t first, std::vector<ItemPass>& passes) {
+        return [&, first](std::size_t offset, unsigned thread) {
+            ItemPass& done = passes[offset];
+            const FileItem& item = items_[first + offset];
+            try {
+                done.plan = planDates(item, config, now);
+                done.changing = changesAnything(item, done.plan);
+                if (!stopped.load(std::memory_order_relaxed) && stop.stop_requested()) {
+                    stopped.store(true, std::memory_order_relaxed);
+                }
+                done.stopped = stopped.load(std::memory_order_relaxed);
+                if (done.changing && !done.stopped) {
+                    WrittenChange written = writeAndRead(files_, item, done.plan, sessions[thread].get());
+                    done.error = std::move(written.error);
+                    done.after = written.after;
+                } else {
+                    done.after = files_.inspect(item.url());
+                }
+            } catch (const std::exception& failure) {
+                done.failure = failure.what();
             }
-            if (!error && !stopped) {
-                error = refusal(item, plan);
-            }
-            if (!stopped) {
-                addToSummary(summary, item, plan);
-            }
-            if (error) {
+        };
+    };
+    const auto take = [&](std::size_t first, std::vector<ItemPass>& passes, bool slowWindow) {
+        for (std::size_t offset = 0; offset < passes.size(); ++offset) {
+            ItemPass& done = passes[offset];
+            const std::size_t position = first + offset;
+            const FileItem& item = items_[position];
+            if (done.failure) {
+                // The item keeps what the list showed of it. Its outcome stays unrecorded, as after a crash:
+                // a restore looks at the disk.
+                entryIndex += done.changing ? 1 : 0;
                 ++end.result.failed;
-                end.result.errors.push_back(error->description());
-                end.failures.emplace_back(position, std::move(error->underlying));
+                const FileDateError error{item.url(), std::move(*done.failure)};
+                end.result.errors.push_back(error.description());
+                end.failures.emplace_back(position, error.underlying);
+            } else {
+                std::optional<FileDateError> error = std::move(done.error);
+                if (done.changing && done.stopped) {
+                    ++end.result.notAttempted;
+                    outcomes.add(entryIndex++, EntryOutcome::notAttempted,
+                                 datesOf(readDatesFrom(done.after)));
+                } else if (done.changing) {
+                    end.result.succeeded += error ? 0 : 1;
+                    outcomes.add(entryIndex++, error ? EntryOutcome::failed : EntryOutcome::changed,
+                                 datesOf(readDatesFrom(done.after)));
+                }
+                if (!done.stopped) {
+                    if (!error) {
+                        error = refusal(item, done.plan);
+                    }
+                    addToSummary(summary, item, done.plan);
+                }
+                if (error) {
+                    ++end.result.failed;
+                    end.result.errors.push_back(error->description());
+                    end.failures.emplace_back(position, std::move(error->underlying));
+                }
+                end.batch.push_back({position, readDatesFrom(done.after)});
             }
-            end.batch.push_back({position, readDatesFrom(after)});
-        } catch (const std::exception& failure) {
-            // The item keeps what the list showed of it.
-            ++end.result.failed;
-            const FileDateError error{item.url(), failure.what()};
-            end.result.errors.push_back(error.description());
-            end.failures.emplace_back(position, error.underlying);
+            if (clock.due(end.batch.size()) || (slowWindow && offset + 1 == passes.size())) {
+                if (!outcomes.flush()) {
+                    stopped = true;
+                }
+                handBack([this, batch = std::move(end.batch)]() mutable { takeRefreshed(batch); });
+                end.batch = {};
+            }
         }
-        if (clock.due(end.batch.size())) {
-            stopped = !outcomes.flush() || stopped;
-            handBack([this, batch = std::move(end.batch)]() mutable { takeRefreshed(batch); });
-            end.batch = {};
+    };
+
+    // Two windows: the threads work on one while this thread takes the other.
+    WindowSize window(kWindow);
+    std::array<std::vector<ItemPass>, 2> windows;
+    std::array<std::size_t, 2> firsts{};
+    std::size_t unstarted = 0;
+    auto started = std::chrono::steady_clock::now();
+    // Last, so that a pass under way ends before anything it uses goes.
+    ParallelPass pass(threads);
+    const bool overlapping = threads > 0;
+    const auto launch = [&](std::size_t which) {
+        firsts[which] = unstarted;
+        windows[which].assign(std::min(window.size(), count - unstarted), ItemPass{});
+        unstarted += windows[which].size();
+        started = std::chrono::steady_clock::now();
+        pass.start(windows[which].size(), diskWork(firsts[which], windows[which]));
+    };
+    for (std::size_t current = 0; unstarted < count || !windows[current].empty(); current = 1 - current) {
+        if (windows[current].empty()) {
+            launch(current);
         }
+        pass.wait();
+        const auto took = std::chrono::steady_clock::now() - started;
+        window.took(took);
+        const bool slowWindow = clock.tookTogether(took, windows[current].size());
+        if (overlapping && unstarted < count) {
+            launch(1 - current);
+        }
+        take(firsts[current], windows[current], slowWindow);
+        windows[current].clear();
     }
     outcomes.complete(end.result);
     end.result.journalStopped = outcomes.failure();

@@ -36,8 +36,9 @@ std::optional<FileDateError> writeChange(FileAccess& files, const FileItem& item
     return std::nullopt;
 }
 
-WrittenChange writeAndRead(FileAccess& files, const FileItem& item, const PlannedDates& dates) {
-    WrittenItem written = files.writeAndInspect(item.url(), item.identity, datesToWrite(dates));
+WrittenChange writeAndRead(FileAccess& files, const FileItem& item, const PlannedDates& dates,
+                           FileAccess::WriteSession* session) {
+    WrittenItem written = files.writeInSession(session, item.url(), item.identity, datesToWrite(dates));
     WrittenChange change{std::nullopt, written.after};
     if (written.failure) {
         change.error = FileDateError{item.url(), std::move(*written.failure)};

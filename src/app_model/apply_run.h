@@ -23,8 +23,9 @@ struct WrittenChange {
     ItemInfo after;
 };
 
-// writeChange, and the item read back in the same look (FileAccess::writeAndInspect).
-WrittenChange writeAndRead(FileAccess& files, const FileItem& item, const PlannedDates& dates);
+// writeChange, and the item read back in the same look (FileAccess::writeInSession).
+WrittenChange writeAndRead(FileAccess& files, const FileItem& item, const PlannedDates& dates,
+                           FileAccess::WriteSession* session = nullptr);
 
 // Why a date of the plan cannot be stored, as the error the run reports for it; such a date is never
 // sent to the disk. nullopt when every date of the plan can be stored.

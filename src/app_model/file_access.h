@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -87,6 +88,21 @@ public:
                                                      const std::optional<ItemIdentity>& listed,
                                                      const DateAttributes& dates) = 0;
 
+    // What the writes of one thread may keep from one item to the next as a run goes through the list in
+    // order, such as the open folder of the items before; its life is one run's. Made by writeSession(),
+    // used by one thread at a time.
+    class WriteSession {
+    public:
+        virtual ~WriteSession() = default;
+    };
+    // nullptr where writes keep nothing.
+    virtual std::unique_ptr<WriteSession> writeSession() const { return nullptr; }
+
+    // Whether every member may run on several threads at once. A run then writes more than one item at a
+    // time, and on a volume that answers slowly (a share across the network) keeps several requests under
+    // way.
+    virtual bool takesConcurrentCalls() const { return false; }
+
     // setAttributes, then the item as inspect() would give it. Implementations override it so that the
     // read that verifies the write is the one returned: a written item is read once. Safe to call from a
     // thread other than the one that listed the item, as every member here is.
@@ -96,6 +112,15 @@ public:
         WrittenItem written{setAttributes(path, listed, dates), {}};
         written.after = inspect(path);
         return written;
+    }
+
+    // writeAndInspect within `session` (one of writeSession(), or nullptr): the same outcome, where
+    // implementations may save looking up again what items of one folder share.
+    virtual WrittenItem writeInSession(WriteSession* session, const std::filesystem::path& path,
+                                       const std::optional<ItemIdentity>& listed,
+                                       const DateAttributes& dates) {
+        (void)session;
+        return writeAndInspect(path, listed, dates);
     }
 };
 

@@ -9,6 +9,8 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <string>
+#include <string_view>
 #include <sys/stat.h>
 
 namespace vellumark {
@@ -52,6 +54,50 @@ ItemInfo infoOf(const ItemRef& at, const struct statx& item, const Volume& volum
     info.volume = volume.capabilities;
     return info;
 }
+
+// The folder of the items written last, kept open for the items after them in the same folder.
+class OpenFolder final : public FileAccess::WriteSession {
+public:
+    OpenFolder() = default;
+    ~OpenFolder() override { forget(); }
+    OpenFolder(const OpenFolder&) = delete;
+    OpenFolder& operator=(const OpenFolder&) = delete;
+
+    // `path` opened in the kept folder where it lies in it, else by its whole path.
+    OpenedItem open(const std::filesystem::path& path) {
+        const std::string& text = path.native();
+        const std::size_t slash = text.rfind('/');
+        const std::string_view name =
+            slash == std::string::npos ? "" : std::string_view(text).substr(slash + 1);
+        if (slash == std::string::npos || name.empty() || name == "." || name == ".." ||
+            text.find('\0') != std::string::npos) {
+            return OpenedItem(path, OpenedItem::Links::inFolders);
+        }
+        const std::string_view folder =
+            slash == 0 ? std::string_view("/") : std::string_view(text).substr(0, slash);
+        if (descriptor_ < 0 || folder != path_) {
+            forget();
+            path_.assign(folder);
+            // Links in the folders are followed, as Links::inFolders follows them.
+            descriptor_ = openAnyLength(path_, O_PATH | O_DIRECTORY);
+            if (descriptor_ < 0) {
+                return OpenedItem(path, OpenedItem::Links::inFolders);
+            }
+        }
+        return OpenedItem(descriptor_, std::string(name));
+    }
+
+private:
+    void forget() {
+        if (descriptor_ >= 0) {
+            ::close(descriptor_);
+        }
+        descriptor_ = -1;
+    }
+
+    std::string path_;
+    int descriptor_ = -1;
+};
 
 }  // namespace
 
@@ -118,13 +164,23 @@ WrittenItem LinuxFileAccess::writeAndInspect(const std::filesystem::path& path,
     return write(path, listed, dates, true);
 }
 
+std::unique_ptr<FileAccess::WriteSession> LinuxFileAccess::writeSession() const {
+    return std::make_unique<OpenFolder>();
+}
+
+WrittenItem LinuxFileAccess::writeInSession(WriteSession* session, const std::filesystem::path& path,
+                                            const std::optional<ItemIdentity>& listed,
+                                            const DateAttributes& dates) {
+    return write(path, listed, dates, true, session);
+}
+
 // The item is opened first and everything after goes through its descriptor. With the identity it was
 // listed with, folders on the path may be links, as they may have been when it was listed: if any was
 // replaced since, what opens is another file, or nothing. Without one, no link may lie on the path.
 // Where nothing of the item could be read, or it could not be read back, it is looked at afresh.
 WrittenItem LinuxFileAccess::write(const std::filesystem::path& path,
                                    const std::optional<ItemIdentity>& listed, const DateAttributes& dates,
-                                   bool describe) {
+                                   bool describe, WriteSession* folders) {
     WrittenItem written;
     if (!dates.creationDate && !dates.modificationDate) {
         if (describe) {
@@ -132,7 +188,11 @@ WrittenItem LinuxFileAccess::write(const std::filesystem::path& path,
         }
         return written;
     }
-    const OpenedItem opened(path, listed ? OpenedItem::Links::inFolders : OpenedItem::Links::none);
+    // Only an item checked against its identity may be opened in a folder kept from before.
+    auto* const kept = listed ? dynamic_cast<OpenFolder*>(folders) : nullptr;
+    const OpenedItem opened =
+        kept != nullptr ? kept->open(path)
+                        : OpenedItem(path, listed ? OpenedItem::Links::inFolders : OpenedItem::Links::none);
     const ItemRef at = opened.ref();
     struct statx item {};
     if (!opened.isOpen()) {

@@ -35,11 +35,19 @@ public:
     // what it points to, as in inspect.
     WrittenItem writeAndInspect(const std::filesystem::path& path, const std::optional<ItemIdentity>& listed,
                                 const DateAttributes& dates) override;
+    // Keeps the folder of the items written last open, and opens the next item in it while it is in the
+    // same folder.
+    std::unique_ptr<WriteSession> writeSession() const override;
+    WrittenItem writeInSession(WriteSession* session, const std::filesystem::path& path,
+                               const std::optional<ItemIdentity>& listed,
+                               const DateAttributes& dates) override;
+    bool takesConcurrentCalls() const override { return true; }
 
 private:
     // setAttributes, and with `describe` the item afterwards as writeAndInspect gives it.
+    // With `folders`, the item is opened in the folder it keeps.
     WrittenItem write(const std::filesystem::path& path, const std::optional<ItemIdentity>& listed,
-                      const DateAttributes& dates, bool describe);
+                      const DateAttributes& dates, bool describe, WriteSession* folders = nullptr);
 
     std::unique_ptr<VolumeTable> volumes_;
 };

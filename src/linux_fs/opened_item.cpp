@@ -92,6 +92,15 @@ OpenedItem::OpenedItem(const std::filesystem::path& path, Links links) {
     std::snprintf(procPath_.data(), procPath_.size(), "/proc/self/fd/%d", descriptor_);
 }
 
+OpenedItem::OpenedItem(int folder, const std::string& name) {
+    descriptor_ = ::openat(folder, name.c_str(), kItemFlags);
+    if (descriptor_ < 0) {
+        error_ = errno;
+        return;
+    }
+    std::snprintf(procPath_.data(), procPath_.size(), "/proc/self/fd/%d", descriptor_);
+}
+
 OpenedItem::~OpenedItem() {
     if (descriptor_ >= 0) {
         ::close(descriptor_);

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <filesystem>
+#include <string>
 
 namespace vellumark {
 
@@ -21,6 +22,9 @@ public:
     };
 
     OpenedItem(const std::filesystem::path& path, Links links);
+    // The item `name` in the open folder `folder`, as Links::inFolders opens it: the folder was reached
+    // the way its path leads, and the item's own link, if it is one, is not followed.
+    OpenedItem(int folder, const std::string& name);
     ~OpenedItem();
     OpenedItem(const OpenedItem&) = delete;
     OpenedItem& operator=(const OpenedItem&) = delete;

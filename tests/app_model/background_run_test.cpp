@@ -49,6 +49,16 @@ public:
         beforeWrite(writes_++);
         return real_.writeAndInspect(path, listed, dates);
     }
+    // With `concurrent`, a run writes several items at once, as it does through LinuxFileAccess itself.
+    bool concurrent = false;
+    bool takesConcurrentCalls() const override { return concurrent; }
+    std::unique_ptr<WriteSession> writeSession() const override { return real_.writeSession(); }
+    WrittenItem writeInSession(WriteSession* session, const std::filesystem::path& path,
+                               const std::optional<ItemIdentity>& listed,
+                               const DateAttributes& dates) override {
+        beforeWrite(writes_++);
+        return real_.writeInSession(session, path, listed, dates);
+    }
 
 private:
     LinuxFileAccess real_;
@@ -94,7 +104,8 @@ protected:
         }
         ASSERT_TRUE(model_->lastResult());
         EXPECT_EQ(model_->lastResult()->succeeded, shifted);
-        EXPECT_EQ(model_->lastResult()->succeeded + model_->lastResult()->notAttempted, 6);
+        EXPECT_EQ(model_->lastResult()->succeeded + model_->lastResult()->notAttempted,
+                  static_cast<std::int64_t>(model_->items().size()));
     }
 
     TempFolder temp_;
@@ -157,6 +168,44 @@ TEST_F(BackgroundRunTest, CancellingAtAnyWriteLeavesListAndDiskAgreeing) {
         EXPECT_EQ(model_->lastResult()->succeeded, at + 1);
         expectListAndDiskAgree();
     }
+}
+
+TEST_F(BackgroundRunTest, ARunWritingSeveralItemsAtOnceStopsAfterThoseUnderWay) {
+    for (int i = 6; i < 80; ++i) {
+        paths_.push_back(temp_.file("f" + std::to_string(i), kOld));
+    }
+    files_.concurrent = true;
+    for (const int at : {0, 37}) {
+        SCOPED_TRACE(at);
+        for (const auto& path : paths_) {
+            TempFolder::setModification(path, kOld);
+        }
+        model_ = std::make_unique<AppModel>(files_, panel_, systemClock(), owner_.handBack());
+        listAndShiftByAnHour();
+        std::atomic<int> writes = 0;
+        files_.beforeWrite = [&](int) {
+            if (writes++ == at) {
+                model_->cancel();
+            }
+        };
+        model_->applyChanges();
+        finish();
+        // The item that asked for the stop is written, and so may be the one the other thread has begun.
+        EXPECT_GE(model_->lastResult()->succeeded, at + 1);
+        EXPECT_LE(model_->lastResult()->succeeded, at + 2);
+        expectListAndDiskAgree();
+    }
+    // Uninterrupted, every item is written once and read back.
+    for (const auto& path : paths_) {
+        TempFolder::setModification(path, kOld);
+    }
+    model_ = std::make_unique<AppModel>(files_, panel_, systemClock(), owner_.handBack());
+    listAndShiftByAnHour();
+    files_.beforeWrite = [](int) {};
+    model_->applyChanges();
+    finish();
+    EXPECT_EQ(model_->lastResult()->succeeded, 80);
+    expectListAndDiskAgree();
 }
 
 TEST_F(BackgroundRunTest, AnItemThatVanishesMidwayFailsAloneAndShowsAsGone) {

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace vellumark {
+
+// Threads that make passes over a range of indices for the thread that asks for them, for as long as this
+// object lives, while that thread goes on with other work. A pass calls `each(i, thread)` once for every i
+// in [0, count), `thread` numbering the thread that makes the call, from 0; the threads take the indices one
+// at a time, in increasing order, so that the calls under way at any moment are at most one per thread and
+// every index below the lowest of them is done. `each` must not throw.
+//
+// With no threads a pass is a plain loop, run by start() on the calling thread as thread 0.
+class ParallelPass {
+public:
+    using Each = std::function<void(std::size_t index, unsigned thread)>;
+
+    explicit ParallelPass(unsigned threads);
+    // Waits for the pass under way, then lets the threads go.
+    ~ParallelPass();
+    ParallelPass(const ParallelPass&) = delete;
+    ParallelPass& operator=(const ParallelPass&) = delete;
+
+    unsigned threads() const { return static_cast<unsigned>(threads_.size()); }
+
+    // Begins a pass; `each` must live until wait() returns. Called from one thread, with no pass under way.
+    void start(std::size_t count, Each each);
+    // Returns when every call of the pass has returned (at once when none was started).
+    void wait();
+
+private:
+    void serve(const std::stop_token& stop, unsigned thread);
+
+    std::mutex mutex_;
+    std::condition_variable_any started_;
+    std::condition_variable finished_;
+    // All guarded by mutex_.
+    std::uint64_t pass_ = 0;
+    unsigned working_ = 0;
+    std::size_t count_ = 0;
+    std::size_t next_ = 0;
+    Each each_;
+    std::vector<std::jthread> threads_;  // last, so that they stop before anything they read goes
+};
+
+}  // namespace vellumark

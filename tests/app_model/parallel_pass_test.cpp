@@ -1,0 +1,32 @@
+#include "app_model/parallel_pass.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <vector>
+
+namespace vellumark {
+namespace {
+
+TEST(ParallelPassTest, EveryIndexOnceOnANumberedThreadPassAfterPass) {
+    for (const unsigned threads : {0U, 1U, 3U}) {
+        SCOPED_TRACE(threads);
+        ParallelPass pass(threads);
+        for (const std::size_t count : {0UL, 1UL, 2UL, 1000UL}) {
+            std::vector<std::atomic<int>> seen(count);
+            std::atomic<bool> badThread = false;
+            pass.start(count, [&](std::size_t index, unsigned thread) {
+                seen[index].fetch_add(1);
+                badThread = badThread || thread >= std::max(threads, 1U);
+            });
+            pass.wait();
+            for (std::size_t index = 0; index < count; ++index) {
+                ASSERT_EQ(seen[index].load(), 1) << count << " " << index;
+            }
+            EXPECT_FALSE(badThread);
+        }
+    }
+}
+
+}  // namespace
+}  // namespace vellumark
