@@ -440,37 +440,45 @@ void AppModel::runApply(const ActionConfig& config, Date now, std::size_t count,
             ItemPass& done = passes[offset];
             const std::size_t position = first + offset;
             const FileItem& item = items_[position];
-            if (done.failure) {
-                // The item keeps what the list showed of it. Its outcome stays unrecorded, as after a crash:
-                // a restore looks at the disk.
-                entryIndex += done.changing ? 1 : 0;
+            // The item keeps what the list showed of it when anything about it throws. Its outcome stays
+            // unrecorded, as after a crash: a restore looks at the disk.
+            const std::size_t entryBefore = entryIndex;
+            const auto failed = [&](std::string reason) {
+                entryIndex = entryBefore + (done.changing ? 1 : 0);
                 ++end.result.failed;
-                const FileDateError error{item.url(), std::move(*done.failure)};
+                const FileDateError error{item.url(), std::move(reason)};
                 end.result.errors.push_back(error.description());
                 end.failures.emplace_back(position, error.underlying);
+            };
+            if (done.failure) {
+                failed(std::move(*done.failure));
             } else {
-                std::optional<FileDateError> error = std::move(done.error);
-                if (done.changing && done.stopped) {
-                    ++end.result.notAttempted;
-                    outcomes.add(entryIndex++, EntryOutcome::notAttempted,
-                                 datesOf(readDatesFrom(done.after)));
-                } else if (done.changing) {
-                    end.result.succeeded += error ? 0 : 1;
-                    outcomes.add(entryIndex++, error ? EntryOutcome::failed : EntryOutcome::changed,
-                                 datesOf(readDatesFrom(done.after)));
-                }
-                if (!done.stopped) {
-                    if (!error) {
-                        error = refusal(item, done.plan);
+                try {
+                    std::optional<FileDateError> error = std::move(done.error);
+                    if (done.changing && done.stopped) {
+                        ++end.result.notAttempted;
+                        outcomes.add(entryIndex++, EntryOutcome::notAttempted,
+                                     datesOf(readDatesFrom(done.after)));
+                    } else if (done.changing) {
+                        end.result.succeeded += error ? 0 : 1;
+                        outcomes.add(entryIndex++, error ? EntryOutcome::failed : EntryOutcome::changed,
+                                     datesOf(readDatesFrom(done.after)));
                     }
-                    addToSummary(summary, item, done.plan);
+                    if (!done.stopped) {
+                        if (!error) {
+                            error = refusal(item, done.plan);
+                        }
+                        addToSummary(summary, item, done.plan);
+                    }
+                    if (error) {
+                        ++end.result.failed;
+                        end.result.errors.push_back(error->description());
+                        end.failures.emplace_back(position, std::move(error->underlying));
+                    }
+                    end.batch.push_back({position, readDatesFrom(done.after)});
+                } catch (const std::exception& failure) {
+                    failed(failure.what());
                 }
-                if (error) {
-                    ++end.result.failed;
-                    end.result.errors.push_back(error->description());
-                    end.failures.emplace_back(position, std::move(error->underlying));
-                }
-                end.batch.push_back({position, readDatesFrom(done.after)});
             }
             if (clock.due(end.batch.size()) || (slowWindow && offset + 1 == passes.size())) {
                 if (!outcomes.flush()) {
@@ -488,8 +496,13 @@ void AppModel::runApply(const ActionConfig& config, Date now, std::size_t count,
     std::array<std::size_t, 2> firsts{};
     std::size_t unstarted = 0;
     auto started = std::chrono::steady_clock::now();
-    // Last, so that a pass under way ends before anything it uses goes.
+    // Last, so that a pass under way ends before anything it uses goes; and should this thread throw, the
+    // pass under way writes nothing more.
     ParallelPass pass(threads);
+    struct StopOnLeaving {
+        std::atomic<bool>& stopped;
+        ~StopOnLeaving() { stopped = true; }
+    } stopOnLeaving{stopped};
     const bool overlapping = threads > 0;
     const auto launch = [&](std::size_t which) {
         firsts[which] = unstarted;

@@ -1,6 +1,7 @@
 #include "app_model/large_blocks.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <mutex>
 #include <vector>
@@ -58,13 +59,24 @@ public:
         std::size_t size;
     };
 
-    // Kept blocks for `size` bytes: one that is large enough, else the largest, as many as needed.
+    // Every piece is a whole number of huge pages and they add up to kKeptBytes at most, so that keeping
+    // never needs memory of its own.
+    static constexpr std::size_t kMostPieces = kKeptBytes / kHugePage;
+
+    KeptBlocks() { kept_.reserve(kMostPieces); }
+
+    // Kept blocks for `size` bytes: the smallest one large enough, else the largest, as many as needed.
     std::vector<Piece> take(std::size_t size) {
         std::vector<Piece> taken;
+        taken.reserve(kMostPieces);
         const std::lock_guard lock(mutex_);
-        std::sort(kept_.begin(), kept_.end(), [](const Piece& a, const Piece& b) { return a.size < b.size; });
-        const auto fits =
-            std::find_if(kept_.begin(), kept_.end(), [&](const Piece& p) { return p.size >= size; });
+        const auto bySize = [](const Piece& a, const Piece& b) { return a.size < b.size; };
+        auto fits = kept_.end();
+        for (auto piece = kept_.begin(); piece != kept_.end(); ++piece) {
+            if (piece->size >= size && (fits == kept_.end() || piece->size < fits->size)) {
+                fits = piece;
+            }
+        }
         if (fits != kept_.end()) {
             taken.push_back({fits->start, size});
             keptBytes_ -= size;
@@ -76,39 +88,41 @@ public:
             return taken;
         }
         for (std::size_t found = 0; found < size && !kept_.empty(); found += taken.back().size) {
-            taken.push_back(kept_.back());
-            keptBytes_ -= kept_.back().size;
-            kept_.pop_back();
+            const auto largest = std::max_element(kept_.begin(), kept_.end(), bySize);
+            taken.push_back(*largest);
+            keptBytes_ -= largest->size;
+            kept_.erase(largest);
         }
         return taken;
     }
 
-    void keep(Piece piece) {
+    void keep(Piece piece) noexcept {
         if (piece.size > kKeptBytes) {
             ::munmap(piece.start, piece.size);
             return;
         }
         ::madvise(piece.start, piece.size, MADV_FREE);
-        std::vector<Piece> evicted;
+        std::array<Piece, kMostPieces> evicted{};
+        std::size_t evictedCount = 0;
         {
             const std::lock_guard lock(mutex_);
             // The blocks kept longest go first, unmapped once the lock is let go.
             while (keptBytes_ + piece.size > kKeptBytes) {
-                evicted.push_back(kept_.front());
+                evicted[evictedCount++] = kept_.front();
                 keptBytes_ -= kept_.front().size;
                 kept_.erase(kept_.begin());
             }
-            kept_.push_back(piece);
+            kept_.push_back(piece);  // within the capacity reserved
             keptBytes_ += piece.size;
         }
-        for (const Piece& gone : evicted) {
-            ::munmap(gone.start, gone.size);
+        for (std::size_t gone = 0; gone < evictedCount; ++gone) {
+            ::munmap(evicted[gone].start, evicted[gone].size);
         }
     }
 
 private:
     std::mutex mutex_;
-    std::vector<Piece> kept_;  // guarded by mutex_, as is keptBytes_
+    std::vector<Piece> kept_;  // oldest first; guarded by mutex_, as is keptBytes_
     std::size_t keptBytes_ = 0;
 };
 

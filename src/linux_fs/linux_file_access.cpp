@@ -84,7 +84,13 @@ public:
                 return OpenedItem(path, OpenedItem::Links::inFolders);
             }
         }
-        return OpenedItem(descriptor_, std::string(name));
+        OpenedItem opened(descriptor_, std::string(name));
+        if (opened.isOpen()) {
+            return opened;
+        }
+        // The kept folder may have been moved or replaced, or gone stale on a share: the path decides.
+        forget();
+        return OpenedItem(path, OpenedItem::Links::inFolders);
     }
 
 private:

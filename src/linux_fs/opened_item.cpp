@@ -11,6 +11,7 @@
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
+#include <utility>
 
 namespace vellumark {
 
@@ -100,6 +101,9 @@ OpenedItem::OpenedItem(int folder, const std::string& name) {
     }
     std::snprintf(procPath_.data(), procPath_.size(), "/proc/self/fd/%d", descriptor_);
 }
+
+OpenedItem::OpenedItem(OpenedItem&& other) noexcept
+    : descriptor_(std::exchange(other.descriptor_, -1)), error_(other.error_), procPath_(other.procPath_) {}
 
 OpenedItem::~OpenedItem() {
     if (descriptor_ >= 0) {

@@ -28,6 +28,8 @@ public:
     ~OpenedItem();
     OpenedItem(const OpenedItem&) = delete;
     OpenedItem& operator=(const OpenedItem&) = delete;
+    OpenedItem(OpenedItem&& other) noexcept;
+    OpenedItem& operator=(OpenedItem&&) = delete;
 
     // False when the item could not be opened; error() then holds the errno value (ELOOP for a link
     // met where none may be).

@@ -409,6 +409,39 @@ TEST(LinuxFileAccess, WriteAndInspectReturnsTheItemAsReadBack) {
     EXPECT_EQ(replaced.after.dates->modificationDate, kMarker1904);
 }
 
+// A run's session opens each item in the folder kept open from the item before: a file replaced there
+// is still refused, and an item whose folder was moved away since is found again by its path.
+TEST(LinuxFileAccess, AWriteSessionChecksEachItemAndFollowsItsPathWhenTheKeptFolderGoes) {
+    TemporaryFolder root;
+    std::filesystem::create_directory(root / "a");
+    for (const char* name : {"f1", "f2", "f3"}) {
+        writeFile(root / "a" / name);
+    }
+    LinuxFileAccess files;
+    const auto identity = [&](const char* name) { return files.inspect(root / "a" / name).identity; };
+    const auto f2 = identity("f2");
+    const auto f3 = identity("f3");
+    const Date date = utc(2003, 4, 5, 6, 7, 8, 900);
+    const std::unique_ptr<FileAccess::WriteSession> session = files.writeSession();
+    EXPECT_EQ(
+        files.writeInSession(session.get(), root / "a" / "f1", identity("f1"), {std::nullopt, date}).failure,
+        std::nullopt);
+
+    std::filesystem::rename(root / "a" / "f3", root / "a" / "f3.listed");
+    writeFile(root / "a" / "f3");
+    EXPECT_EQ(files.writeInSession(session.get(), root / "a" / "f3", f3, {std::nullopt, date}).failure,
+              kReplacedText);
+
+    std::filesystem::rename(root / "a", root / "moved");
+    std::filesystem::create_directory(root / "a");
+    std::filesystem::rename(root / "moved" / "f2", root / "a" / "f2");
+    const WrittenItem moved =
+        files.writeInSession(session.get(), root / "a" / "f2", f2, {std::nullopt, date});
+    EXPECT_EQ(moved.failure, std::nullopt);
+    EXPECT_EQ(files.inspect(root / "a" / "f2").dates->modificationDate, date);
+    EXPECT_NE(files.inspect(root / "moved" / "f3.listed").dates->modificationDate, date);
+}
+
 // The worker writes while the window's thread looks: each instance starts knowing no volume, so both
 // threads learn it at once.
 TEST(LinuxFileAccess, ServesTwoThreadsAtOnce) {
