@@ -113,6 +113,12 @@ struct AppModel::RunEnd {
     std::vector<Refreshed> batch;
     ProcessResult result;
     std::vector<std::pair<std::size_t, std::string>> failures;  // list position, reason
+
+    void fail(std::size_t position, FileDateError error) {
+        ++result.failed;
+        result.errors.push_back(error.description());
+        failures.emplace_back(position, std::move(error.underlying));
+    }
 };
 
 AppModel::AppModel(FileAccess& files, OpenPanel& addPanel, Clock clock, HandBack handBack)
@@ -445,10 +451,7 @@ void AppModel::runApply(const ActionConfig& config, Date now, std::size_t count,
             const std::size_t entryBefore = entryIndex;
             const auto failed = [&](std::string reason) {
                 entryIndex = entryBefore + (done.changing ? 1 : 0);
-                ++end.result.failed;
-                const FileDateError error{item.url(), std::move(reason)};
-                end.result.errors.push_back(error.description());
-                end.failures.emplace_back(position, error.underlying);
+                end.fail(position, {item.url(), std::move(reason)});
             };
             if (done.failure) {
                 failed(std::move(*done.failure));
@@ -471,9 +474,7 @@ void AppModel::runApply(const ActionConfig& config, Date now, std::size_t count,
                         addToSummary(summary, item, done.plan);
                     }
                     if (error) {
-                        ++end.result.failed;
-                        end.result.errors.push_back(error->description());
-                        end.failures.emplace_back(position, std::move(error->underlying));
+                        end.fail(position, std::move(*error));
                     }
                     end.batch.push_back({position, readDatesFrom(done.after)});
                 } catch (const std::exception& failure) {

@@ -27,8 +27,6 @@ public:
     ParallelPass(const ParallelPass&) = delete;
     ParallelPass& operator=(const ParallelPass&) = delete;
 
-    unsigned threads() const { return static_cast<unsigned>(threads_.size()); }
-
     // Begins a pass; `each` must live until wait() returns. Called from one thread, with no pass under way.
     void start(std::size_t count, Each each);
     // Returns when every call of the pass has returned (at once when none was started).

@@ -9,6 +9,7 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <sys/stat.h>
@@ -65,13 +66,26 @@ public:
 
     // `path` opened in the kept folder where it lies in it, else by its whole path.
     OpenedItem open(const std::filesystem::path& path) {
-        const std::string& text = path.native();
+        if (std::optional<OpenedItem> opened = openInFolder(path.native()); opened && opened->isOpen()) {
+            return std::move(*opened);
+        }
+        // No name of its own, a folder that cannot be opened, or a kept folder moved, replaced or gone
+        // stale on a share: the path decides.
+        forget();
+        return OpenedItem(path, OpenedItem::Links::inFolders);
+    }
+
+private:
+    // The item's name opened in its folder, kept open or opened now; nullopt where the path has no name to
+    // open there or the folder cannot be opened.
+    std::optional<OpenedItem> openInFolder(const std::string& text) {
         const std::size_t slash = text.rfind('/');
-        const std::string_view name =
-            slash == std::string::npos ? "" : std::string_view(text).substr(slash + 1);
-        if (slash == std::string::npos || name.empty() || name == "." || name == ".." ||
-            text.find('\0') != std::string::npos) {
-            return OpenedItem(path, OpenedItem::Links::inFolders);
+        if (slash == std::string::npos || text.find('\0') != std::string::npos) {
+            return std::nullopt;
+        }
+        std::string name = text.substr(slash + 1);
+        if (name.empty() || name == "." || name == "..") {
+            return std::nullopt;
         }
         const std::string_view folder =
             slash == 0 ? std::string_view("/") : std::string_view(text).substr(0, slash);
@@ -81,19 +95,12 @@ public:
             // Links in the folders are followed, as Links::inFolders follows them.
             descriptor_ = openAnyLength(path_, O_PATH | O_DIRECTORY);
             if (descriptor_ < 0) {
-                return OpenedItem(path, OpenedItem::Links::inFolders);
+                return std::nullopt;
             }
         }
-        OpenedItem opened(descriptor_, std::string(name));
-        if (opened.isOpen()) {
-            return opened;
-        }
-        // The kept folder may have been moved or replaced, or gone stale on a share: the path decides.
-        forget();
-        return OpenedItem(path, OpenedItem::Links::inFolders);
+        return OpenedItem(descriptor_, name);
     }
 
-private:
     void forget() {
         if (descriptor_ >= 0) {
             ::close(descriptor_);

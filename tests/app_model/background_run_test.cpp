@@ -92,6 +92,23 @@ protected:
         });
     }
 
+    // A new model lists the files afresh, at their old dates, and shifts them; the run is cancelled at
+    // write `at` (never where it is negative).
+    void applyCancellingAt(int at) {
+        for (const auto& path : paths_) {
+            TempFolder::setModification(path, kOld);
+        }
+        model_ = std::make_unique<AppModel>(files_, panel_, systemClock(), owner_.handBack());
+        listAndShiftByAnHour();
+        files_.beforeWrite = [this, at, writes = std::make_shared<std::atomic<int>>(0)](int) {
+            if ((*writes)++ == at) {
+                model_->cancel();
+            }
+        };
+        model_->applyChanges();
+        finish();
+    }
+
     // Every item the result calls changed carries the new date on the disk and in the list; every other
     // item its old one.
     void expectListAndDiskAgree() {
@@ -152,19 +169,7 @@ TEST_F(BackgroundRunTest, AHeldRunLocksListAndSettingsAndCancelStopsAfterTheItem
 TEST_F(BackgroundRunTest, CancellingAtAnyWriteLeavesListAndDiskAgreeing) {
     for (const int at : {0, 2, 5}) {
         SCOPED_TRACE(at);
-        for (const auto& path : paths_) {
-            TempFolder::setModification(path, kOld);
-        }
-        model_ = std::make_unique<AppModel>(files_, panel_, systemClock(), owner_.handBack());
-        listAndShiftByAnHour();
-        int writes = 0;
-        files_.beforeWrite = [&](int) {
-            if (writes++ == at) {
-                model_->cancel();
-            }
-        };
-        model_->applyChanges();
-        finish();
+        applyCancellingAt(at);
         EXPECT_EQ(model_->lastResult()->succeeded, at + 1);
         expectListAndDiskAgree();
     }
@@ -177,33 +182,14 @@ TEST_F(BackgroundRunTest, ARunWritingSeveralItemsAtOnceStopsAfterThoseUnderWay) 
     files_.concurrent = true;
     for (const int at : {0, 37}) {
         SCOPED_TRACE(at);
-        for (const auto& path : paths_) {
-            TempFolder::setModification(path, kOld);
-        }
-        model_ = std::make_unique<AppModel>(files_, panel_, systemClock(), owner_.handBack());
-        listAndShiftByAnHour();
-        std::atomic<int> writes = 0;
-        files_.beforeWrite = [&](int) {
-            if (writes++ == at) {
-                model_->cancel();
-            }
-        };
-        model_->applyChanges();
-        finish();
+        applyCancellingAt(at);
         // The item that asked for the stop is written, and so may be the one the other thread has begun.
         EXPECT_GE(model_->lastResult()->succeeded, at + 1);
         EXPECT_LE(model_->lastResult()->succeeded, at + 2);
         expectListAndDiskAgree();
     }
     // Uninterrupted, every item is written once and read back.
-    for (const auto& path : paths_) {
-        TempFolder::setModification(path, kOld);
-    }
-    model_ = std::make_unique<AppModel>(files_, panel_, systemClock(), owner_.handBack());
-    listAndShiftByAnHour();
-    files_.beforeWrite = [](int) {};
-    model_->applyChanges();
-    finish();
+    applyCancellingAt(-1);
     EXPECT_EQ(model_->lastResult()->succeeded, 80);
     expectListAndDiskAgree();
 }
