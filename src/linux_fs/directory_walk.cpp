@@ -147,8 +147,13 @@ bool walkDescendants(const std::filesystem::path& folder,
         openFolderLimit);
 }
 
-bool walkDescendantsAt(const std::filesystem::path& folder, const VisitAt& visit,
-                       std::size_t openFolderLimit) {
+bool walkDescendantsAt(const std::filesystem::path& folder, const VisitAt& visit, std::size_t openFolderLimit,
+                       const LeavingFolder& leaving) {
+    const auto leave = [&leaving](const Level& level) {
+        if (leaving && level.isOpen()) {
+            leaving(level.fd());
+        }
+    };
     openFolderLimit = std::max<std::size_t>(openFolderLimit, 1);
     DIR* top = openStream(openAnyLength(folder.native(), kFolderFlags));
     if (top == nullptr) {
@@ -170,6 +175,7 @@ bool walkDescendantsAt(const std::filesystem::path& folder, const VisitAt& visit
     while (!levels.empty()) {
         std::optional<Entry> entry = levels.back().next();
         if (!entry) {
+            leave(levels.back());
             const std::size_t parent = levels.size() - 2;
             if (levels.size() > 1 && !levels[parent].isOpen()) {
                 // Climbing back into a released folder: ".." from here is cheapest, and the identity
@@ -202,6 +208,7 @@ bool walkDescendantsAt(const std::filesystem::path& folder, const VisitAt& visit
         }
         levels.emplace_back(child, path.size());
         if (levels.size() - firstOpen > openFolderLimit) {
+            leave(levels[firstOpen]);
             levels[firstOpen].release();
             ++firstOpen;
         }

@@ -26,8 +26,12 @@ bool walkDescendants(const std::filesystem::path& folder,
 
 // The same walk, giving each descendant also as `name` within the open folder `folder`, for the *at()
 // calls; `folder` is -1 where the walk had to let its folder go, and only the path names the item then.
+// `leaving`, when given, is called with each open folder just before the walk closes it, so that a caller
+// may keep the names of one folder to read them together, as long as it reads them by then.
 using VisitAt = std::function<void(const std::string& path, int folder, const char* name)>;
+using LeavingFolder = std::function<void(int folder)>;
 bool walkDescendantsAt(const std::filesystem::path& folder, const VisitAt& visit,
-                       std::size_t openFolderLimit = kDefaultOpenFolderLimit);
+                       std::size_t openFolderLimit = kDefaultOpenFolderLimit,
+                       const LeavingFolder& leaving = {});
 
 }  // namespace vellumark

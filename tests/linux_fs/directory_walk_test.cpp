@@ -241,6 +241,43 @@ TEST(DirectoryWalk, ClimbsBackIntoFoldersWithManyEntriesLeft) {
     EXPECT_EQ(limited, unlimited);
 }
 
+// A caller may keep names and read them in their folder when the walk says it leaves it, however few folders
+// the walk holds open.
+TEST(DirectoryWalk, SaysWhenItLeavesEachOpenFolderWhileItCanStillBeRead) {
+    TemporaryFolder root;
+    makeDeepTree(root.path(), 6);
+    for (const std::size_t limit : {1, 2, 64}) {
+        std::vector<std::pair<int, std::string>> kept;  // folder, path
+        std::size_t read = 0;
+        EXPECT_TRUE(walkDescendantsAt(
+            root.path(),
+            [&](const std::string& path, int folder, const char*) {
+                if (folder >= 0) {
+                    kept.emplace_back(folder, path);
+                }
+            },
+            limit,
+            [&](int folder) {
+                std::erase_if(kept, [&](const std::pair<int, std::string>& item) {
+                    if (item.first != folder) {
+                        return false;
+                    }
+                    const std::string name = std::filesystem::path(item.second).filename();
+                    struct stat inFolder {};
+                    struct stat byPath {};
+                    EXPECT_EQ(::fstatat(folder, name.c_str(), &inFolder, AT_SYMLINK_NOFOLLOW), 0)
+                        << item.second;
+                    EXPECT_EQ(::lstat(item.second.c_str(), &byPath), 0) << item.second;
+                    EXPECT_EQ(inFolder.st_ino, byPath.st_ino) << item.second;
+                    ++read;
+                    return true;
+                });
+            }));
+        EXPECT_TRUE(kept.empty()) << "limit " << limit;
+        EXPECT_GT(read, 0u) << "limit " << limit;
+    }
+}
+
 // Names a folder lists after `folder` in `listing`: only a reopened parent can still give them.
 bool listsNamesAfter(const std::vector<std::filesystem::path>& listing, const std::filesystem::path& folder) {
     const auto at = std::find(listing.begin(), listing.end(), folder);

@@ -119,6 +119,36 @@ TEST(LinuxFileAccess, AWalkThatInspectsAsItGoesAnswersAsInspectDoes) {
     EXPECT_EQ(visited, 6u);
 }
 
+// A walk reads a folder's names a window at a time on several threads: the visits keep the walk's order,
+// each with its own item's answer, across windows and across subfolders met mid-listing.
+TEST(LinuxFileAccess, AWalkThatReadsAheadKeepsItsOrderAndEachItemsAnswer) {
+    TemporaryFolder root;
+    makeFolder(root / "many");
+    for (int file = 0; file < 1'200; ++file) {
+        writeFile(root / "many" / ("f" + std::to_string(file)));
+        if (file % 400 == 7) {
+            makeFolder(root / "many" / ("sub" + std::to_string(file)));
+            writeFile(root / "many" / ("sub" + std::to_string(file)) / "inner");
+        }
+    }
+    setModification(root / "many" / "f613", utc(2001, 2, 3));
+    LinuxFileAccess files;
+    std::vector<std::string> walked;
+    files.enumerateDescendants(root.path(),
+                               [&](const std::filesystem::path& path) { walked.push_back(path); });
+    std::vector<std::string> visited;
+    EXPECT_TRUE(files.inspectDescendants(root.path(), [&](const std::string& path, const ItemInfo& info) {
+        visited.push_back(path);
+        const ItemInfo expected = files.inspect(path);
+        EXPECT_EQ(info.identity, expected.identity) << path;
+        ASSERT_TRUE(info.dates && expected.dates) << path;
+        EXPECT_EQ(info.dates->modificationDate, expected.dates->modificationDate) << path;
+        EXPECT_EQ(info.existence.isDirectory, expected.existence.isDirectory) << path;
+    }));
+    EXPECT_EQ(visited, walked);
+    EXPECT_EQ(visited.size(), 1u + 1'200u + 3u * 2u);
+}
+
 TEST(LinuxFileAccess, ReadsTheBirthTimeAsCreationDateWhereTheFileSystemKeepsOne) {
     TemporaryFolder root;
     writeFile(root / "file");
