@@ -19,11 +19,12 @@ namespace vellumark {
 namespace {
 
 // A worker hands back what it has this often, in batches no larger than this, so that the owner's thread
-// never spends long on one batch and the window shows steady progress.
-constexpr auto kBatchInterval = std::chrono::milliseconds(15);
-constexpr std::size_t kMostInBatch = 4096;
+// never spends long on one batch and the window shows steady progress: about as often as a display can
+// show it, since every batch costs the window a redraw.
+constexpr auto kBatchInterval = std::chrono::milliseconds(33);
+constexpr std::size_t kMostInBatch = 16384;
 
-// Tells the worker when its batch is due: every 15 ms, at 4096 items, and after any item that took
+// Tells the worker when its batch is due: every 33 ms, at 16384 items, and after any item that took
 // longer than a few milliseconds, so that on a slow volume each item shows as it is done. Work that runs
 // within the call (`timed` false) has no one to show progress to and batches by size alone, so that it
 // notifies the same way every time.

@@ -37,57 +37,83 @@ bool sameListedItem(const FileItem& a, const FileItem& b) {
 ListedPaths::ListedPaths(ItemAt itemAt) : itemAt_(std::move(itemAt)) {}
 
 void ListedPaths::assign(std::size_t count) {
-    if (count >= kEmpty) {
+    if (count >= UINT32_MAX) {
         throw std::length_error("too many listed items");
     }
     slots_.clear();
+    moving_ = {};
+    moved_ = 0;
     size_ = 0;
     reserve(count);
     for (std::size_t position = 0; position < count; ++position) {
-        place(Slot{static_cast<std::uint32_t>(position), foldedHash(itemAt_(position))});
+        place(slots_, Slot{static_cast<std::uint32_t>(position + 1), foldedHash(itemAt_(position))});
     }
+    size_ = count;
 }
 
 bool ListedPaths::insert(const FileItem& item, std::size_t position) {
     const std::uint32_t hash = foldedHash(item);
-    reserve(size_ + 1);
-    const std::size_t mask = slots_.size() - 1;
-    for (std::size_t i = hash & mask; slots_[i].position != kEmpty; i = (i + 1) & mask) {
-        if (slots_[i].hash == hash && sameListedItem(itemAt_(slots_[i].position), item)) {
-            return false;
-        }
+    if (holds(slots_, item, hash) || holds(moving_, item, hash)) {
+        return false;
     }
-    if (position >= kEmpty) {
+    if (position >= UINT32_MAX) {
         throw std::length_error("too many listed items");
     }
-    place(Slot{static_cast<std::uint32_t>(position), hash});
+    reserve(size_ + 1);
+    place(slots_, Slot{static_cast<std::uint32_t>(position + 1), hash});
+    ++size_;
+    // The table before is half the size of this one and three quarters full: four slots of it per insert
+    // have it moved before this one is half full.
+    moveSome(4);
     return true;
 }
 
+bool ListedPaths::holds(const LargeVector<Slot>& table, const FileItem& item, std::uint32_t hash) const {
+    if (table.empty()) {
+        return false;
+    }
+    const std::size_t mask = table.size() - 1;
+    for (std::size_t i = hash & mask; table[i].positionAfter != 0; i = (i + 1) & mask) {
+        if (table[i].hash == hash && sameListedItem(itemAt_(table[i].positionAfter - 1), item)) {
+            return true;
+        }
+    }
+    return false;
+}
+
 void ListedPaths::reserve(std::size_t count) {
-    // At most three quarters full, so that probing for a new item stays short.
     if (count * 4 <= slots_.size() * 3) {
         return;
     }
+    moveSome(moving_.size());  // should it grow again before the last growth was moved
     const std::size_t capacity = std::bit_ceil(std::max<std::size_t>(16, count + count / 3 + 1));
-    LargeVector<Slot> old(capacity, Slot{kEmpty, 0});
-    old.swap(slots_);
-    size_ = 0;
-    for (const Slot slot : old) {
-        if (slot.position != kEmpty) {
-            place(slot);
+    moving_ = LargeVector<Slot>(capacity);
+    moving_.swap(slots_);
+    moved_ = 0;
+}
+
+void ListedPaths::moveSome(std::size_t count) {
+    if (moving_.empty()) {
+        return;
+    }
+    for (const std::size_t end = std::min(moving_.size(), moved_ + count); moved_ < end; ++moved_) {
+        if (moving_[moved_].positionAfter != 0) {
+            place(slots_, moving_[moved_]);
         }
+    }
+    if (moved_ == moving_.size()) {
+        moving_ = {};
+        moved_ = 0;
     }
 }
 
-void ListedPaths::place(Slot slot) {
-    const std::size_t mask = slots_.size() - 1;
+void ListedPaths::place(LargeVector<Slot>& table, Slot slot) {
+    const std::size_t mask = table.size() - 1;
     std::size_t i = slot.hash & mask;
-    while (slots_[i].position != kEmpty) {
+    while (table[i].positionAfter != 0) {
         i = (i + 1) & mask;
     }
-    slots_[i] = slot;
-    ++size_;
+    table[i] = slot;
 }
 
 }  // namespace vellumark

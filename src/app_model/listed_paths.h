@@ -35,17 +35,26 @@ public:
     std::size_t size() const { return size_; }
 
 private:
+    // A free slot is all zeros, so a fresh table needs no filling.
     struct Slot {
-        std::uint32_t position;
+        std::uint32_t positionAfter;  // the position + 1
         std::uint32_t hash;
     };
-    static constexpr std::uint32_t kEmpty = UINT32_MAX;
 
+    // Whether `table` holds an item the same as `item`, whose hash is `hash`.
+    bool holds(const LargeVector<Slot>& table, const FileItem& item, std::uint32_t hash) const;
+    // Room for `count` items in `slots_`: at most three quarters full.
     void reserve(std::size_t count);
-    void place(Slot slot);
+    // Moves up to `count` slots of the table before into `slots_`.
+    void moveSome(std::size_t count);
+    static void place(LargeVector<Slot>& table, Slot slot);
 
     ItemAt itemAt_;
     LargeVector<Slot> slots_;
+    // The table before the last growth, moved into `slots_` a few slots per insert, so that no insert
+    // stops to move a million at once; until then both are searched.
+    LargeVector<Slot> moving_;
+    std::size_t moved_ = 0;
     std::size_t size_ = 0;
 };
 

@@ -93,6 +93,8 @@ TEST(ListedPathsTest, KeepsEveryItemDistinctThroughGrowth) {
         FileItem item = listedItem("/d/f" + std::to_string(i), ItemIdentity{1, i + 1, 1});
         ASSERT_TRUE(listed.insert(item, list.size())) << i;
         list.push_back(std::move(item));
+        // While a growth is being moved into the larger table, items are found in either.
+        ASSERT_FALSE(listed.insert(listedItem("/c/f", ItemIdentity{1, i / 2 + 1, 1}), 0)) << i;
     }
     for (std::uint64_t i = 0; i < kCount; ++i) {
         ASSERT_FALSE(listed.insert(listedItem("/e/f" + std::to_string(i), ItemIdentity{1, i + 1, 1}), 0))
