@@ -44,7 +44,8 @@ private:
     sqlite3_stmt* statement_ = nullptr;
 };
 
-// One open database file. Every failure throws JournalError with the reason in plain words.
+// One open database file, for one thread at a time. Every failure throws JournalError with the reason in
+// plain words.
 class Database {
 public:
     explicit Database(const std::string& path);
