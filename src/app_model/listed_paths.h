@@ -35,7 +35,7 @@ public:
     std::size_t size() const { return size_; }
 
 private:
-    // A free slot is all zeros, so a fresh table needs no filling.
+    // A free slot is all zeros: a new table, value-initialised, is all free slots.
     struct Slot {
         std::uint32_t positionAfter;  // the position + 1
         std::uint32_t hash;
