@@ -3,6 +3,10 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <exception>
+#include <optional>
+#include <system_error>
+#include <thread>
 #include <utility>
 
 namespace vellumark {
@@ -10,37 +14,15 @@ namespace vellumark {
 namespace {
 
 constexpr std::size_t kSmallest = 16;
-
-struct Halves {
-    std::uint64_t low;
-    std::uint64_t high;
-};
-
-Halves halves(const Uuid& id) {
-    Halves parts{};
-    std::memcpy(&parts, id.bytes().data(), sizeof parts);
-    return parts;
-}
-
-// Two loads and a compare: Uuid's own == goes through memcmp, a call for every slot probed.
-bool same(const Uuid& a, const Uuid& b) {
-    const Halves x = halves(a);
-    const Halves y = halves(b);
-    return ((x.low ^ y.low) | (x.high ^ y.high)) == 0;
-}
-
-bool isFree(const Uuid& slot) {
-    const Halves parts = halves(slot);
-    return (parts.low | parts.high) == 0;
-}
+// Below this many ids a second thread would cost more to start than it saves.
+constexpr std::size_t kTwoThreadsFrom = std::size_t{1} << 15;
+// The slots an assign() places ids in at a time: 128 KiB, well within a core's cache.
+constexpr std::size_t kRegionSlots = std::size_t{1} << 13;
 
 }  // namespace
 
 std::size_t Selection::home(const Uuid& id) const {
-    // Random ids are hashed well by any of their bytes; the multiply spreads ids that are not random too.
-    const Halves parts = halves(id);
-    const std::uint64_t mixed = (parts.low ^ (parts.high * 0x9E3779B97F4A7C15ULL)) * 0xBF58476D1CE4E5B9ULL;
-    return static_cast<std::size_t>(mixed >> 32) & (slots_.size() - 1);
+    return homeIn(id, slots_.size() - 1);
 }
 
 bool Selection::contains(const Uuid& id) const {
@@ -135,8 +117,87 @@ void Selection::reserve(std::size_t count) {
     }
 }
 
+void Selection::assign(std::size_t count, const EachId& eachId) {
+    Slots table(std::bit_ceil(std::max(kSmallest, 2 * count)));
+    const std::size_t half = table.size() / 2;
+    Filler low(table.data(), table.size() - 1, 0, half);
+    Filler high(table.data(), table.size() - 1, half, table.size());
+    const auto fill = [&eachId](Filler& part) {
+        eachId(part);
+        part.finish();
+    };
+    std::exception_ptr highFailed;
+    std::optional<std::jthread> helper;
+    if (count >= kTwoThreadsFrom) {
+        try {
+            helper.emplace([&] {
+                try {
+                    fill(high);
+                } catch (...) {
+                    highFailed = std::current_exception();
+                }
+            });
+        } catch (const std::system_error&) {
+            // No thread to be had: this one fills both halves.
+        }
+    }
+    fill(low);
+    if (helper) {
+        helper->join();
+    } else {
+        fill(high);
+    }
+    if (highFailed) {
+        std::rethrow_exception(highFailed);
+    }
+
+    slots_.swap(table);
+    holdsNone_ = low.sawNone_ || high.sawNone_;
+    size_ = low.placed_ + high.placed_ + (holdsNone_ ? 1 : 0);
+    // Every region is final now, so an id kept aside goes in as any other would.
+    for (const Uuid& id : low.aside_) {
+        insert(id);
+    }
+    for (const Uuid& id : high.aside_) {
+        insert(id);
+    }
+}
+
+Selection::Filler::Filler(Uuid* slots, std::size_t mask, std::size_t first, std::size_t end)
+    : slots_(slots),
+      mask_(mask),
+      first_(first),
+      end_(end),
+      regionShift_(static_cast<unsigned>(std::countr_zero(std::min(kRegionSlots, end - first)))),
+      gathered_((end - first) >> regionShift_) {}
+
+void Selection::Filler::finish() {
+    const std::size_t regionSlots = std::size_t{1} << regionShift_;
+    std::vector<Uuid> gathered;
+    gathered.reserve(regionSlots);
+    for (std::size_t region = 0; region < gathered_.size(); ++region) {
+        Uuid* const start = slots_ + first_ + (region << regionShift_);
+        Uuid* const end = start + regionSlots;
+        gathered.assign(start, start + gathered_[region]);
+        std::memset(static_cast<void*>(start), 0, regionSlots * sizeof(Uuid));
+        for (const Uuid& id : gathered) {
+            Uuid* slot = slots_ + homeIn(id, mask_);
+            while (slot != end && !isFree(*slot) && !same(*slot, id)) {
+                ++slot;
+            }
+            if (slot == end) {
+                aside_.push_back(id);
+            } else if (isFree(*slot)) {
+                *slot = id;
+                ++placed_;
+            }
+        }
+    }
+}
+
 void Selection::rehash(std::size_t slotCount) {
-    std::vector<Uuid, LargeBlockAllocator<Uuid>> old(slotCount);
+    Slots old(slotCount);
+    std::fill(old.begin(), old.end(), kNone);
     old.swap(slots_);
     const std::size_t mask = slots_.size() - 1;
     for (const Uuid& id : old) {
@@ -162,7 +223,7 @@ bool operator==(const Selection& a, const Selection& b) {
         return false;
     }
     for (const Uuid& id : a.slots_) {
-        if (!isFree(id) && !b.contains(id)) {
+        if (!Selection::isFree(id) && !b.contains(id)) {
             return false;
         }
     }

@@ -5,9 +5,13 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
+#include <functional>
 #include <initializer_list>
 #include <iterator>
+#include <new>
 #include <type_traits>
+#include <utility>
 #include <vector>
 
 namespace vellumark {
@@ -62,6 +66,10 @@ public:
     using iterator = const_iterator;
     using value_type = Uuid;
 
+    // Takes the ids of one part of a table being filled, one by one; see assign().
+    class Filler;
+    using EachId = std::function<void(Filler&)>;
+
     Selection() = default;
     Selection(std::initializer_list<Uuid> ids) { insert(ids.begin(), ids.end()); }
     template <typename Iterator>
@@ -105,6 +113,11 @@ public:
     bool erase(const Uuid& id);
     // Room for `count` ids without growing again.
     void reserve(std::size_t count);
+    // Makes the set hold exactly the ids that `eachId` passes to the Filler it is given, of which there are
+    // `count` or a few more. A large set is filled by two threads at once, each taking the ids whose slots
+    // lie in its half of the table, so each thread gets every id from a call of its own: `eachId` must pass
+    // all of them each time and be safe to call from two threads at once.
+    void assign(std::size_t count, const EachId& eachId);
     void swap(Selection& other) noexcept;
 
     const_iterator begin() const { return const_iterator(*this, 0); }
@@ -116,12 +129,106 @@ private:
     // The empty slot. No random id is all zeros; the set still holds it if asked, beside the slots.
     static constexpr Uuid kNone{};
 
+    // Leaves the slots of a new table as the memory came: whoever makes a table clears it.
+    struct SlotAllocator {
+        using value_type = Uuid;
+        template <typename T>
+        struct rebind {
+            using other = SlotAllocator;
+        };
+        Uuid* allocate(std::size_t count) { return LargeBlockAllocator<Uuid>().allocate(count); }
+        void deallocate(Uuid* block, std::size_t count) noexcept {
+            LargeBlockAllocator<Uuid>().deallocate(block, count);
+        }
+        template <typename T>
+        void construct(T* /*slot*/) noexcept {}
+        template <typename T, typename... Args>
+        void construct(T* slot, Args&&... args) {
+            ::new (static_cast<void*>(slot)) T(std::forward<Args>(args)...);
+        }
+        friend bool operator==(const SlotAllocator&, const SlotAllocator&) { return true; }
+    };
+    using Slots = std::vector<Uuid, SlotAllocator>;
+
+    struct Halves {
+        std::uint64_t low;
+        std::uint64_t high;
+    };
+    static Halves halves(const Uuid& id) {
+        Halves parts{};
+        std::memcpy(&parts, id.bytes().data(), sizeof parts);
+        return parts;
+    }
+    // Two loads and a compare: Uuid's own == goes through memcmp, a call for every slot probed.
+    static bool same(const Uuid& a, const Uuid& b) {
+        const Halves x = halves(a);
+        const Halves y = halves(b);
+        return ((x.low ^ y.low) | (x.high ^ y.high)) == 0;
+    }
+    static bool isFree(const Uuid& slot) {
+        const Halves parts = halves(slot);
+        return (parts.low | parts.high) == 0;
+    }
+    // Where the search for `id` starts in a table of `mask` + 1 slots.
+    static std::size_t homeIn(const Uuid& id, std::size_t mask) {
+        // Random ids are hashed well by any of their bytes; the multiply spreads ids that are not random too.
+        const Halves parts = halves(id);
+        const std::uint64_t mixed =
+            (parts.low ^ (parts.high * 0x9E3779B97F4A7C15ULL)) * 0xBF58476D1CE4E5B9ULL;
+        return static_cast<std::size_t>(mixed >> 32) & mask;
+    }
     std::size_t home(const Uuid& id) const;
     void rehash(std::size_t slotCount);
 
-    std::vector<Uuid, LargeBlockAllocator<Uuid>> slots_;
+    Slots slots_;
     std::size_t size_ = 0;
     bool holdsNone_ = false;
+};
+
+// Fills one part of a table in two passes, so that memory is written a small region at a time rather than
+// at a random slot per id. As ids come, each is put after the others of its region (the slots it may take),
+// in the order they come; then each region in turn is cleared and its ids placed by their home slots,
+// within a region small enough to stay in the processor's cache. An id that finds no slot before its
+// region's end, or whose region is already full, is kept aside to be put in once every part is filled.
+class Selection::Filler {
+public:
+    // Takes `id` when its home slot lies in this filler's part of the table.
+    void operator()(const Uuid& id) {
+        if (isFree(id)) {
+            sawNone_ = true;
+            return;
+        }
+        const std::size_t slot = homeIn(id, mask_);
+        if (slot < first_ || slot >= end_) {
+            return;
+        }
+        const std::size_t region = (slot - first_) >> regionShift_;
+        std::uint32_t& count = gathered_[region];
+        if (count == std::size_t{1} << regionShift_) {
+            aside_.push_back(id);
+            return;
+        }
+        Uuid* const next = slots_ + first_ + (region << regionShift_) + count++;
+        __builtin_prefetch(next + 8, 1);
+        *next = id;
+    }
+
+private:
+    friend class Selection;
+
+    Filler(Uuid* slots, std::size_t mask, std::size_t first, std::size_t end);
+    // Places the ids gathered at the start of each region.
+    void finish();
+
+    Uuid* slots_;
+    std::size_t mask_;
+    std::size_t first_;
+    std::size_t end_;
+    unsigned regionShift_;
+    std::vector<std::uint32_t> gathered_;  // per region
+    std::vector<Uuid> aside_;
+    std::size_t placed_ = 0;
+    bool sawNone_ = false;
 };
 
 }  // namespace vellumark

@@ -47,5 +47,32 @@ TEST(Selection, HoldsTheAllZeroIdLikeAnyOther) {
     EXPECT_EQ(selection.size(), 1u);
 }
 
+// Built on two threads, each filling half the table: ids given twice and more ids than announced crowd
+// the halves, so that searches run past a half's end and the table must grow; every id still counts once.
+TEST(Selection, AssignHoldsEachIdGivenOnceWhateverTheCountAnnounced) {
+    std::vector<Uuid> ids(120'000);
+    for (Uuid& id : ids) {
+        id = Uuid::random();
+    }
+    ids[5] = Uuid{};
+    for (const std::size_t announced : {ids.size(), std::size_t{40'000}}) {
+        Selection selection{Uuid::random()};
+        selection.assign(announced, [&](Selection::Filler& fill) {
+            for (const Uuid& id : ids) {
+                fill(id);
+            }
+            fill(ids[7]);
+        });
+        ASSERT_EQ(selection.size(), ids.size());
+        EXPECT_EQ(std::unordered_set<Uuid>(selection.begin(), selection.end()),
+                  std::unordered_set<Uuid>(ids.begin(), ids.end()));
+        for (const Uuid& id : ids) {
+            ASSERT_TRUE(selection.contains(id));
+        }
+        EXPECT_TRUE(selection.erase(ids[9]));
+        EXPECT_FALSE(selection.contains(ids[9]));
+    }
+}
+
 }  // namespace
 }  // namespace vellumark

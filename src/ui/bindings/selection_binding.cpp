@@ -100,15 +100,13 @@ void SelectionBinding::userChangedSelection(const QItemSelection& selected,
     }
     const RowRuns rows = rowsOf(view_.selectionModel()->selection());
     Selection ids;
-    ids.reserve(rowCount(rows));
-    for (const auto& [first, last] : rows) {
-        for (int row = first; row <= last; ++row) {
-            if (last - row > Selection::kLookAhead) {
-                ids.prefetch(idAt_(row + Selection::kLookAhead));
+    ids.assign(rowCount(rows), [&](Selection::Filler& fill) {
+        for (const auto& [first, last] : rows) {
+            for (int row = first; row <= last; ++row) {
+                fill(idAt_(row));
             }
-            ids.insert(idAt_(row));
         }
-    }
+    });
     model_.setSelection(std::move(ids));
 }
 

@@ -27,6 +27,8 @@ namespace vellumark::bindings {
 // the model's ids among many rows also takes a slice per pass, the view showing them when all are found.
 //
 // Rows replaced while all were selected (sorted anew) are all selected again at once, then checked.
+//
+// `idAt` only reads: a new set of many rows is built by two threads, each calling it for every row.
 class SelectionBinding : public QObject {
     Q_OBJECT
 
