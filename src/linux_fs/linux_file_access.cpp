@@ -18,6 +18,8 @@
 #include <string>
 #include <string_view>
 #include <sys/stat.h>
+#include <system_error>
+#include <unistd.h>
 #include <utility>
 #include <vector>
 
@@ -66,8 +68,9 @@ ItemInfo infoOf(const ItemRef& at, const struct statx& item, const Volume& volum
 // The names the walk gives, read a window at a time by a few threads and visited in the walk's order on the
 // walk's thread, while the readers go on with the next window. Reading is most of what a walk does, so a
 // folder of thousands of files is read nearly twice as fast on two cores or more. Each window holds
-// names of one folder, and the walk lets a folder go only after visitAll(), so no read outlives its
-// folder's descriptor.
+// names of one folder, and the walk lets a folder go only after visitAll(), so every visit may use the
+// folder's descriptor. The readers read through a descriptor of their own, so a walk that ends early
+// never leaves them reading through one it closed.
 class FolderReads {
 public:
     // `item` is null where the name could not be read.
@@ -75,6 +78,9 @@ public:
         std::function<void(const std::string& path, int folder, const char* name, const struct statx* item)>;
 
     explicit FolderReads(Visit visit) : visit_(std::move(visit)) {}
+    ~FolderReads() { settle(); }
+    FolderReads(const FolderReads&) = delete;
+    FolderReads& operator=(const FolderReads&) = delete;
 
     // `path` ends with `name`, which lies in `folder`.
     void add(const std::string& path, int folder, const char* name) {
@@ -132,26 +138,46 @@ private:
     }
 
     void read(Window& window) {
-        const auto readSlice = [&window](std::size_t slice, unsigned) {
-            for (std::size_t at = slice * kSlice; at < std::min(window.count, (slice + 1) * kSlice); ++at) {
-                Name& name = window.names[at];
-                name.read = ::statx(window.folder, name.name(), kOwnItem, kItemMask, &name.item) == 0;
+        const std::size_t slices = (window.count + kSlice - 1) / kSlice;
+        // A few names are not worth waking the readers for.
+        const int folder = slices > 1 ? readersFolder(window.folder) : -1;
+        if (folder < 0) {
+            for (std::size_t slice = 0; slice < slices; ++slice) {
+                readSlice(window, window.folder, slice);
             }
-        };
-        if (window.count <= kSlice) {
-            readSlice(0, 0);  // too few to be worth waking the readers
             return;
         }
-        if (!readers_) {
-            readers_.emplace(kReaders);
-        }
-        readers_->start((window.count + kSlice - 1) / kSlice, readSlice);
+        readersFolder_ = folder;
         reading_ = true;
+        readers_->start(slices, [this, &window](std::size_t slice, unsigned) {
+            readSlice(window, readersFolder_, slice);
+        });
+    }
+
+    static void readSlice(Window& window, int folder, std::size_t slice) {
+        for (std::size_t at = slice * kSlice; at < std::min(window.count, (slice + 1) * kSlice); ++at) {
+            Name& name = window.names[at];
+            name.read = ::statx(folder, name.name(), kOwnItem, kItemMask, &name.item) == 0;
+        }
+    }
+
+    // The readers' own descriptor of `folder`, or -1 where they cannot be had: no thread could be
+    // started, or no descriptor is left. The walk's thread reads alone then.
+    int readersFolder(int folder) {
+        if (!readers_ && !noReaders_) {
+            try {
+                readers_.emplace(kReaders);
+            } catch (const std::system_error&) {
+                noReaders_ = true;
+            }
+        }
+        return readers_ ? ::fcntl(folder, F_DUPFD_CLOEXEC, 0) : -1;
     }
 
     void settle() {
         if (reading_) {
             readers_->wait();
+            ::close(std::exchange(readersFolder_, -1));
             reading_ = false;
         }
     }
@@ -167,7 +193,9 @@ private:
     Visit visit_;
     std::array<Window, 2> windows_;
     std::size_t filling_ = 0;
-    bool reading_ = false;                 // the window not being filled is being read
+    bool reading_ = false;  // the window not being filled is being read, through readersFolder_
+    int readersFolder_ = -1;
+    bool noReaders_ = false;
     std::optional<ParallelPass> readers_;  // made for the first window worth sharing; last, so it ends first
 };
 
