@@ -14,6 +14,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <functional>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -77,7 +78,9 @@ public:
     using Visit =
         std::function<void(const std::string& path, int folder, const char* name, const struct statx* item)>;
 
-    explicit FolderReads(Visit visit) : visit_(std::move(visit)) {}
+    // The readers are made in `readers` when first needed, and left there for whoever lent it.
+    FolderReads(std::optional<ParallelPass>& readers, Visit visit)
+        : visit_(std::move(visit)), readers_(readers) {}
     ~FolderReads() { settle(); }
     FolderReads(const FolderReads&) = delete;
     FolderReads& operator=(const FolderReads&) = delete;
@@ -196,7 +199,7 @@ private:
     bool reading_ = false;  // the window not being filled is being read, through readersFolder_
     int readersFolder_ = -1;
     bool noReaders_ = false;
-    std::optional<ParallelPass> readers_;  // made for the first window worth sharing; last, so it ends first
+    std::optional<ParallelPass>& readers_;
 };
 
 // The folder of the items written last, kept open for the items after them in the same folder.
@@ -257,7 +260,13 @@ private:
 
 }  // namespace
 
-LinuxFileAccess::LinuxFileAccess() : volumes_(std::make_unique<VolumeTable>()) {}
+struct LinuxFileAccess::WalkReaders {
+    std::mutex lent;  // held by the walk that reads with them
+    std::optional<ParallelPass> pass;
+};
+
+LinuxFileAccess::LinuxFileAccess()
+    : volumes_(std::make_unique<VolumeTable>()), walkReaders_(std::make_unique<WalkReaders>()) {}
 
 LinuxFileAccess::~LinuxFileAccess() = default;
 
@@ -291,15 +300,20 @@ bool LinuxFileAccess::enumerateDescendants(
 
 bool LinuxFileAccess::inspectDescendants(const std::filesystem::path& folder,
                                          const InspectedVisit& visit) const {
-    FolderReads reads([&](const std::string& path, int folderFd, const char* name, const struct statx* item) {
-        if (item == nullptr) {
-            visit(path, ItemInfo{});
-            return;
-        }
-        const ItemRef at{folderFd, name, AT_SYMLINK_NOFOLLOW, path.c_str(), false};
-        visit(path, infoOf(at, *item, volumes_->of(at, *item),
-                           [&] { return existenceAt(ItemLocation(std::filesystem::path(path))); }));
-    });
+    // A walk that starts while another reads with the kept threads makes threads of its own.
+    std::unique_lock lent(walkReaders_->lent, std::try_to_lock);
+    std::optional<ParallelPass> own;
+    FolderReads reads(lent.owns_lock() ? walkReaders_->pass : own,
+                      [&](const std::string& path, int folderFd, const char* name, const struct statx* item) {
+                          if (item == nullptr) {
+                              visit(path, ItemInfo{});
+                              return;
+                          }
+                          const ItemRef at{folderFd, name, AT_SYMLINK_NOFOLLOW, path.c_str(), false};
+                          visit(path, infoOf(at, *item, volumes_->of(at, *item), [&] {
+                                    return existenceAt(ItemLocation(std::filesystem::path(path)));
+                                }));
+                      });
     return walkDescendantsAt(
         folder,
         [&](const std::string& path, int folderFd, const char* name) {

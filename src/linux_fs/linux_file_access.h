@@ -50,6 +50,9 @@ private:
                       const DateAttributes& dates, bool describe, WriteSession* folders = nullptr);
 
     std::unique_ptr<VolumeTable> volumes_;
+    // The threads that read ahead of a walk, kept from one walk to the next.
+    struct WalkReaders;
+    std::unique_ptr<WalkReaders> walkReaders_;
 };
 
 }  // namespace vellumark

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <fcntl.h>
 #include <future>
 #include <limits.h>
@@ -12,6 +13,7 @@
 #include <string>
 #include <sys/mount.h>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -147,6 +149,24 @@ TEST(LinuxFileAccess, AWalkThatReadsAheadKeepsItsOrderAndEachItemsAnswer) {
     }));
     EXPECT_EQ(visited, walked);
     EXPECT_EQ(visited.size(), 1u + 1'200u + 3u * 2u);
+
+    // Two walks at once: one reads with the threads kept from walk to walk, the other with its own.
+    std::array<std::vector<std::string>, 2> together;
+    std::array<std::size_t, 2> unread{};
+    {
+        std::vector<std::jthread> walks;
+        for (std::size_t walk = 0; walk < together.size(); ++walk) {
+            walks.emplace_back([&, walk] {
+                files.inspectDescendants(root.path(), [&](const std::string& path, const ItemInfo& info) {
+                    together[walk].push_back(path);
+                    unread[walk] += info.dates ? 0 : 1;
+                });
+            });
+        }
+    }
+    EXPECT_EQ(together[0], walked);
+    EXPECT_EQ(together[1], walked);
+    EXPECT_EQ(unread, (std::array<std::size_t, 2>{}));
 }
 
 TEST(LinuxFileAccess, ReadsTheBirthTimeAsCreationDateWhereTheFileSystemKeepsOne) {
