@@ -27,7 +27,8 @@ public:
     ParallelPass(const ParallelPass&) = delete;
     ParallelPass& operator=(const ParallelPass&) = delete;
 
-    // Begins a pass; `each` must live until wait() returns. Called from one thread, with no pass under way.
+    // Begins a pass; `each` must live until wait() returns. Called from one thread at a time, with no pass
+    // under way.
     void start(std::size_t count, Each each);
     // Returns when every call of the pass has returned (at once when none was started).
     void wait();

@@ -161,6 +161,8 @@ void Selection::assign(std::size_t count, const EachId& eachId) {
     for (const Uuid& id : high.aside_) {
         insert(id);
     }
+    // More ids than `count` may have filled the table past half without any set aside.
+    reserve(size_);
 }
 
 Selection::Filler::Filler(Uuid* slots, std::size_t mask, std::size_t first, std::size_t end)

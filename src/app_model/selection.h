@@ -113,10 +113,11 @@ public:
     bool erase(const Uuid& id);
     // Room for `count` ids without growing again.
     void reserve(std::size_t count);
-    // Makes the set hold exactly the ids that `eachId` passes to the Filler it is given, of which there are
-    // `count` or a few more. A large set is filled by two threads at once, each taking the ids whose slots
-    // lie in its half of the table, so each thread gets every id from a call of its own: `eachId` must pass
-    // all of them each time and be safe to call from two threads at once.
+    // Makes the set hold exactly the ids that `eachId` passes to the Filler it is given. `count`, how many
+    // there are, sizes the table; more are taken too, at the cost of growing it. A large set is filled by two
+    // threads at once, each taking the ids whose slots lie in its half of the table, so each thread gets
+    // every id from a call of its own: `eachId` must pass all of them each time and be safe to call from
+    // two threads at once.
     void assign(std::size_t count, const EachId& eachId);
     void swap(Selection& other) noexcept;
 
@@ -208,8 +209,10 @@ public:
             aside_.push_back(id);
             return;
         }
-        Uuid* const next = slots_ + first_ + (region << regionShift_) + count++;
-        __builtin_prefetch(next + 8, 1);
+        Uuid* const next = slots_ + first_ + (region << regionShift_) + count;
+        if (++count + 8 < std::size_t{1} << regionShift_) {
+            __builtin_prefetch(next + 8, 1);
+        }
         *next = id;
     }
 

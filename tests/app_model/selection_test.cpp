@@ -69,6 +69,7 @@ TEST(Selection, AssignHoldsEachIdGivenOnceWhateverTheCountAnnounced) {
         for (const Uuid& id : ids) {
             ASSERT_TRUE(selection.contains(id));
         }
+        EXPECT_FALSE(selection.contains(Uuid::random()));
         EXPECT_TRUE(selection.erase(ids[9]));
         EXPECT_FALSE(selection.contains(ids[9]));
     }
