@@ -5,6 +5,8 @@
 #include "support/fake_file_access.h"
 #include "support/scripted_open_panel.h"
 
+#include <QTest>
+
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -40,6 +42,40 @@ TEST_F(ModelObserverTest, AThousandWritesMakeOneRefreshOnTheNextPass) {
     QCoreApplication::processEvents();
     QCoreApplication::processEvents();
     EXPECT_EQ(refreshes, 2);
+}
+
+TEST(ModelObserverPacing, WhileBusyRefreshesComeAtMostOncePerIntervalAndTheLastOneAtOnce) {
+    ChangePublisher publisher;
+    bool busy = false;
+    int refreshes = 0;
+    ModelObserver observer(
+        publisher, [&] { ++refreshes; }, nullptr, [&] { return busy; });
+    const auto sendAndPass = [&] {
+        publisher.send();
+        QCoreApplication::processEvents();
+    };
+
+    busy = true;
+    sendAndPass();  // the first refresh to find it busy
+    EXPECT_EQ(refreshes, 1);
+    sendAndPass();
+    sendAndPass();
+    EXPECT_EQ(refreshes, 1);
+    EXPECT_TRUE(observer.isRefreshPending());
+
+    QTest::qWait(static_cast<int>(ModelObserver::kBusyInterval.count()) * 3);
+    EXPECT_EQ(refreshes, 2);  // the two notifications held back, in one refresh
+    EXPECT_FALSE(observer.isRefreshPending());
+
+    sendAndPass();  // the interval is over
+    sendAndPass();
+    EXPECT_EQ(refreshes, 3);
+    busy = false;
+    sendAndPass();  // idle again: no waiting for the interval
+    EXPECT_EQ(refreshes, 4);
+    EXPECT_FALSE(observer.isRefreshPending());
+    sendAndPass();
+    EXPECT_EQ(refreshes, 5);
 }
 
 TEST_F(ModelObserverTest, AnObserverGoneBeforeItsPassRefreshesNothing) {
