@@ -122,7 +122,7 @@ public:
         if ((size_ >> kChunkShift) == chunks_.size()) {
             // Room for the pointer first: nothing can throw between making the chunk and keeping it.
             chunks_.reserve(chunks_.size() + 1);
-            chunks_.push_back(static_cast<FileItem*>(::operator new(kChunkItems * sizeof(FileItem))));
+            chunks_.push_back(newChunk());
         }
         ::new (static_cast<void*>(&(*this)[size_])) FileItem(std::move(item));
         ++size_;
@@ -178,6 +178,9 @@ public:
 
 private:
     static constexpr std::size_t kMask = kChunkItems - 1;
+
+    // Memory for the next chunk.
+    FileItem* newChunk() const;
 
     // Keeps the first `count` items; the rest leave in whole chunks, as the list returned, apart from
     // those sharing a chunk with the last item kept, which are destroyed here.
