@@ -62,7 +62,8 @@ public:
     using QTableView::QTableView;
 
     void selectAll() override {
-        if (selectionModel() != nullptr && selectionModel()->hasSelection()) {
+        const bool selectsRows = selectionMode() != NoSelection && selectionMode() != SingleSelection;
+        if (selectsRows && selectionModel() != nullptr && selectionModel()->hasSelection()) {
             const QSignalBlocker unseen(selectionModel());
             clearSelection();
         }
