@@ -16,8 +16,8 @@
 namespace vellumark {
 
 // The listed items, in order, kept in chunks of kChunkItems that never move. Appending to a list of a
-// million items therefore never copies it: the list grows a chunk at a time, and its memory is touched as
-// items come rather than all at once when one array would double. Positions are stable while nothing is
+// million items therefore never copies it: the list grows a chunk at a time, and its memory is touched a
+// chunk at a time rather than all at once when one array would double. Positions are stable while nothing is
 // removed, as in a vector; a removal moves the items after it forward.
 class ItemList {
 public:

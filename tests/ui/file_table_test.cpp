@@ -432,6 +432,8 @@ TEST_F(FileTableTest, EachUserSelectionChangeWritesTheWholeSelectionOnce) {
     QTest::keyClick(&view.table(), Qt::Key_A, Qt::ControlModifier);
     EXPECT_EQ(notifications_, 4);
     EXPECT_EQ(model_.selection().size(), 5u);
+    QTest::keyClick(&view.table(), Qt::Key_A, Qt::ControlModifier);  // nothing left to select
+    EXPECT_EQ(notifications_, 4);
 
     // The refreshes those writes scheduled write nothing back.
     QCoreApplication::processEvents();

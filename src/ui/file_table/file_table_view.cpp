@@ -54,16 +54,19 @@ protected:
 };
 
 // Qt finds what Select All changed by comparing the old selection with the new one range by range, which
-// takes the square of the ranges: with ten thousand rows selected here and there, seconds. Cleared first,
-// unseen, each comparison has an empty side; Select All then reports every row selected, the one write of
-// the user's change, and every row is redrawn.
+// takes the square of the ranges: with ten thousand rows selected here and there, seconds. Past
+// kClearedFirst ranges the selection is cleared first, unseen, so that each comparison has an empty side;
+// Select All then reports every row selected, one write of the user's change, and every row is redrawn.
+// A selection of a few ranges is compared as ever, and what Select All adds to it is all it reports.
 class RowTable final : public QTableView {
 public:
     using QTableView::QTableView;
 
     void selectAll() override {
+        constexpr qsizetype kClearedFirst = 64;
         const bool selectsRows = selectionMode() != NoSelection && selectionMode() != SingleSelection;
-        if (selectsRows && selectionModel() != nullptr && selectionModel()->hasSelection()) {
+        if (selectsRows && selectionModel() != nullptr &&
+            selectionModel()->selection().size() > kClearedFirst) {
             const QSignalBlocker unseen(selectionModel());
             clearSelection();
         }
