@@ -68,6 +68,16 @@ bool ListedPaths::insert(const FileItem& item, std::size_t position) {
     return true;
 }
 
+void ListedPaths::prefetch(const FileItem& item) const {
+    const std::uint32_t hash = foldedHash(item);
+    if (!slots_.empty()) {
+        __builtin_prefetch(&slots_[hash & (slots_.size() - 1)]);
+    }
+    if (!moving_.empty()) {
+        __builtin_prefetch(&moving_[hash & (moving_.size() - 1)]);
+    }
+}
+
 bool ListedPaths::holds(const LargeVector<Slot>& table, const FileItem& item, std::uint32_t hash) const {
     if (table.empty()) {
         return false;

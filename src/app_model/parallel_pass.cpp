@@ -1,5 +1,8 @@
 #include "app_model/parallel_pass.h"
 
+#include <exception>
+#include <optional>
+#include <system_error>
 #include <utility>
 
 namespace vellumark {
@@ -58,6 +61,34 @@ void ParallelPass::serve(const std::stop_token& stop, unsigned thread) {
         if (--working_ == 0) {
             finished_.notify_one();
         }
+    }
+}
+
+void runSideBySide(bool together, const std::function<void()>& first, const std::function<void()>& second) {
+    std::exception_ptr secondFailed;
+    std::optional<std::jthread> helper;
+    if (together) {
+        try {
+            helper.emplace([&] {
+                try {
+                    second();
+                } catch (...) {
+                    secondFailed = std::current_exception();
+                }
+            });
+        } catch (const std::system_error&) {
+            // No thread to be had: this one runs both.
+        }
+    }
+    // Should `first` throw, the helper is joined as it goes.
+    first();
+    if (helper) {
+        helper->join();
+    } else {
+        second();
+    }
+    if (secondFailed) {
+        std::rethrow_exception(secondFailed);
     }
 }
 

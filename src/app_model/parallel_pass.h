@@ -48,4 +48,9 @@ private:
     std::vector<std::jthread> threads_;  // last, so that they stop before anything they read goes
 };
 
+// Runs `first` on this thread and `second` on a thread of its own at the same time, or both here, one after
+// the other, when `together` is false or no thread can be had. Returns when both have; what `second` threw
+// is thrown again here, after `first` has returned.
+void runSideBySide(bool together, const std::function<void()>& first, const std::function<void()>& second);
+
 }  // namespace vellumark

@@ -1,12 +1,10 @@
 #include "app_model/selection.h"
 
+#include "app_model/parallel_pass.h"
+
 #include <algorithm>
 #include <bit>
 #include <cstring>
-#include <exception>
-#include <optional>
-#include <system_error>
-#include <thread>
 #include <utility>
 
 namespace vellumark {
@@ -126,30 +124,8 @@ void Selection::assign(std::size_t count, const EachId& eachId) {
         eachId(part);
         part.finish();
     };
-    std::exception_ptr highFailed;
-    std::optional<std::jthread> helper;
-    if (count >= kTwoThreadsFrom) {
-        try {
-            helper.emplace([&] {
-                try {
-                    fill(high);
-                } catch (...) {
-                    highFailed = std::current_exception();
-                }
-            });
-        } catch (const std::system_error&) {
-            // No thread to be had: this one fills both halves.
-        }
-    }
-    fill(low);
-    if (helper) {
-        helper->join();
-    } else {
-        fill(high);
-    }
-    if (highFailed) {
-        std::rethrow_exception(highFailed);
-    }
+    runSideBySide(
+        count >= kTwoThreadsFrom, [&] { fill(low); }, [&] { fill(high); });
 
     slots_.swap(table);
     holdsNone_ = low.sawNone_ || high.sawNone_;

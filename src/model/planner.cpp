@@ -247,6 +247,21 @@ void removeFromSummary(PlanSummary& summary, const FileItem& item, const Planned
     }
 }
 
+void addToSummary(PlanSummary& summary, const PlanSummary& following) {
+    summary.changing += following.changing;
+    summary.refused += following.refused;
+    for (const KeptCreation& more : following.keptCreation) {
+        const auto kept =
+            std::find_if(summary.keptCreation.begin(), summary.keptCreation.end(),
+                         [&more](const KeptCreation& k) { return k.fileSystem == more.fileSystem; });
+        if (kept != summary.keptCreation.end()) {
+            kept->items += more.items;
+        } else {
+            summary.keptCreation.push_back(more);
+        }
+    }
+}
+
 PlanSummary summarizePlan(std::span<const FileItem> items, const ActionConfig& config, const Clock& clock) {
     PlanSummary summary;
     for (const FileItem& item : items) {

@@ -81,5 +81,7 @@ PlanSummary summarizePlan(std::span<const FileItem> items, const ActionConfig& c
 // Adds one planned item to a summary, or takes one added before out of it.
 void addToSummary(PlanSummary& summary, const FileItem& item, const PlannedDates& dates);
 void removeFromSummary(PlanSummary& summary, const FileItem& item, const PlannedDates& dates);
+// Adds the summary of the items that follow those of `summary` in the list.
+void addToSummary(PlanSummary& summary, const PlanSummary& following);
 
 }  // namespace vellumark

@@ -161,6 +161,27 @@ TEST_F(ApplyChangesTest, UnchangedItemsCostNoFileAccessAndCountNowhere) {
     EXPECT_EQ(files_.fileAccesses() - accessesBefore, 4);
 }
 
+// A long list is counted in parts: the count still takes every item once, and the file systems that keep
+// creation dates in the order they first appear.
+TEST_F(ApplyChangesTest, ALongListCountsEveryItemOnce) {
+    files_.mount("/e", testing::ext4Volume());
+    files_.mount("/f", testing::fatVolume());
+    constexpr int kItems = 40'000;
+    std::vector<std::filesystem::path> urls;
+    for (int i = 0; i < kItems; ++i) {
+        urls.emplace_back((i < 30'000 ? "/e/" : "/f/") + std::to_string(i));
+        files_.addFile(urls.back(), DateAttributes{at(1'000'000'000), at(1'000'000'000)});
+    }
+    model_.addURLs(urls);
+    model_.editConfig([](ActionConfig& config) {
+        config.kind = DateActionKind::shift;
+        config.shiftDays = 1;
+    });
+    EXPECT_EQ(model_.changeCount(), std::size_t{kItems});
+    EXPECT_EQ(model_.planSummary().keptCreation,
+              (std::vector<KeptCreation>{{"ext4", 30'000}, {"FAT", 10'000}}));
+}
+
 // On a volume that keeps creation dates and stores dates only until 2038, a run writes what the
 // preview promised: modification dates, never a creation date, never a date it cannot store. Failed
 // items stay marked, by their new ids, until the settings change.

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <stdexcept>
+#include <thread>
 #include <vector>
 
 namespace vellumark {
@@ -25,6 +27,27 @@ TEST(ParallelPassTest, EveryIndexOnceOnANumberedThreadPassAfterPass) {
             }
             EXPECT_FALSE(badThread);
         }
+    }
+}
+
+// Side by side or one after the other, both parts run once; a failure of the second part reaches the
+// caller only after the first part is done.
+TEST(ParallelPassTest, SideBySideRunsBothPartsAndPassesOnTheSecondsFailure) {
+    for (const bool together : {false, true}) {
+        SCOPED_TRACE(together);
+        std::thread::id firstOn;
+        std::thread::id secondOn;
+        runSideBySide(
+            together, [&] { firstOn = std::this_thread::get_id(); },
+            [&] { secondOn = std::this_thread::get_id(); });
+        EXPECT_EQ(firstOn, std::this_thread::get_id());
+        EXPECT_EQ(secondOn != firstOn, together);
+
+        bool firstDone = false;
+        EXPECT_THROW(runSideBySide(
+                         together, [&] { firstDone = true; }, [] { throw std::runtime_error("no"); }),
+                     std::runtime_error);
+        EXPECT_TRUE(firstDone);
     }
 }
 

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <limits>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -188,6 +189,17 @@ TEST(Planner, AVolumeThatKeepsCreationKeepsItAndNeverRaisesModificationToIt) {
     const PlanSummary summary = summarizePlan(items, config, [] { return kNow; });
     EXPECT_EQ(summary.changing, 3u);
     EXPECT_EQ(summary.keptCreation, (std::vector<KeptCreation>{{"ext4", 2}}));
+
+    // A list summarized in parts adds up to its summary, file systems in order of first appearance.
+    FileItem onFat = item;
+    onFat.volume = testing::fatVolume();
+    const std::vector<FileItem> list{copiedFile(), item, onFat, item, onFat};
+    const auto clock = [] { return kNow; };
+    PlanSummary parts = summarizePlan(std::span(list).first(2), config, clock);
+    addToSummary(parts, summarizePlan(std::span(list).subspan(2), config, clock));
+    EXPECT_EQ(parts.changing, 5u);
+    EXPECT_EQ(parts.keptCreation, (std::vector<KeptCreation>{{"ext4", 2}, {"FAT", 2}}));
+    EXPECT_EQ(parts.keptCreation, summarizePlan(list, config, clock).keptCreation);
     const ActionConfig creationOnly = configFor(DateActionKind::copyModificationToCreation, {}, true);
     EXPECT_EQ(changeCount(std::vector<FileItem>{item}, creationOnly, [] { return kNow; }), 0u);
 }
