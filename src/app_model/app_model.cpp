@@ -72,10 +72,6 @@ struct WindowLimits {
 };
 constexpr WindowLimits kWindow{16, 1024};
 
-// The whole list is planned for the count in two halves side by side from this many items; below, a
-// second thread costs more to start than it saves.
-constexpr std::size_t kSummaryInHalvesFrom = std::size_t{1} << 15;
-
 class WindowSize {
 public:
     explicit WindowSize(WindowLimits limits) : limits_(limits), size_(limits.least) {}
@@ -259,12 +255,22 @@ void AppModel::removeSelected() {
     // Most of a large list going costs less to plan again from what stays than item by item.
     const bool replan = summaryValid_ && 2 * selection_.size() > items_.size();
     summaryValid_ = summaryValid_ && !replan;
-    std::size_t position = 0;
-    ItemList removed = items_.takeIf([this, &position](const FileItem& item) {
-        if (const std::size_t ahead = position++ + Selection::kLookAhead; ahead < items_.size()) {
-            selection_.prefetch(items_[ahead].id());
+    // Which items leave, looked up in two halves side by side: a million lookups take a thread about 25 ms.
+    std::vector<std::uint8_t> leaves(items_.size());
+    const auto lookUp = [this, &leaves](std::size_t from, std::size_t to) {
+        for (std::size_t position = from; position < to; ++position) {
+            if (const std::size_t ahead = position + Selection::kLookAhead; ahead < to) {
+                selection_.prefetch(items_[ahead].id());
+            }
+            leaves[position] = selection_.contains(items_[position].id()) ? 1 : 0;
         }
-        if (!selection_.contains(item.id())) {
+    };
+    const std::size_t middle = items_.size() / 2;
+    runSideBySide(
+        items_.size() >= kSideBySideFrom, [&] { lookUp(0, middle); }, [&] { lookUp(middle, items_.size()); });
+    std::size_t position = 0;
+    ItemList removed = items_.takeIf([this, &leaves, &position](const FileItem& item) {
+        if (leaves[position++] == 0) {
             return false;
         }
         summaryRemove(item);
@@ -790,7 +796,7 @@ const PlanSummary& AppModel::planSummary() const {
         const std::size_t middle = items_.size() / 2;
         PlanSummary later;
         runSideBySide(
-            items_.size() >= kSummaryInHalvesFrom, [&] { summary_ = summarize(0, middle); },
+            items_.size() >= kSideBySideFrom, [&] { summary_ = summarize(0, middle); },
             [&] { later = summarize(middle, items_.size()); });
         addToSummary(summary_, later);
         summaryValid_ = true;

@@ -48,6 +48,10 @@ private:
     std::vector<std::jthread> threads_;  // last, so that they stop before anything they read goes
 };
 
+// Below this many elements, a loop that spends tens of nanoseconds on each is done before a second thread
+// would have started: worth splitting only from here on.
+inline constexpr std::size_t kSideBySideFrom = std::size_t{1} << 15;
+
 // Runs `first` on this thread and `second` on a thread of its own at the same time, or both here, one after
 // the other, when `together` is false or no thread can be had. Returns when both have; what `second` threw
 // is thrown again here, after `first` has returned.

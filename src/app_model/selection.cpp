@@ -12,8 +12,6 @@ namespace vellumark {
 namespace {
 
 constexpr std::size_t kSmallest = 16;
-// Below this many ids a second thread would cost more to start than it saves.
-constexpr std::size_t kTwoThreadsFrom = std::size_t{1} << 15;
 // The slots an assign() places ids in at a time: 128 KiB, well within a core's cache.
 constexpr std::size_t kRegionSlots = std::size_t{1} << 13;
 
@@ -125,7 +123,7 @@ void Selection::assign(std::size_t count, const EachId& eachId) {
         part.finish();
     };
     runSideBySide(
-        count >= kTwoThreadsFrom, [&] { fill(low); }, [&] { fill(high); });
+        count >= kSideBySideFrom, [&] { fill(low); }, [&] { fill(high); });
 
     slots_.swap(table);
     holdsNone_ = low.sawNone_ || high.sawNone_;

@@ -161,9 +161,9 @@ TEST_F(ApplyChangesTest, UnchangedItemsCostNoFileAccessAndCountNowhere) {
     EXPECT_EQ(files_.fileAccesses() - accessesBefore, 4);
 }
 
-// A long list is counted in parts: the count still takes every item once, and the file systems that keep
-// creation dates in the order they first appear.
-TEST_F(ApplyChangesTest, ALongListCountsEveryItemOnce) {
+// A long list is counted and looked up in parts: each item still counts once, and the file systems that
+// keep creation dates come in the order they first appear.
+TEST_F(ApplyChangesTest, ALongListIsCountedAndRemovedFromItemByItem) {
     files_.mount("/e", testing::ext4Volume());
     files_.mount("/f", testing::fatVolume());
     constexpr int kItems = 40'000;
@@ -180,6 +180,20 @@ TEST_F(ApplyChangesTest, ALongListCountsEveryItemOnce) {
     EXPECT_EQ(model_.changeCount(), std::size_t{kItems});
     EXPECT_EQ(model_.planSummary().keptCreation,
               (std::vector<KeptCreation>{{"ext4", 30'000}, {"FAT", 10'000}}));
+
+    // Removing every other item from it takes exactly those, wherever the parts meet, and the count follows.
+    std::vector<Uuid> everyOther;
+    for (std::size_t i = 0; i < kItems; i += 2) {
+        everyOther.push_back(model_.items()[i].id());
+    }
+    model_.changeSelection(everyOther, {});
+    model_.removeSelected();
+    const std::size_t left = kItems - everyOther.size();
+    ASSERT_EQ(model_.items().size(), left);
+    for (std::size_t j = 0; j < left; ++j) {
+        ASSERT_EQ(model_.items()[j].url().filename(), std::to_string(2 * j + 1)) << j;
+    }
+    EXPECT_EQ(model_.changeCount(), left);
 }
 
 // On a volume that keeps creation dates and stores dates only until 2038, a run writes what the
