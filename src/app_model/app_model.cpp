@@ -46,6 +46,9 @@ public:
         return true;
     }
 
+    // A batch went back without due() being asked.
+    void handedBack() { lastBatch_ = std::chrono::steady_clock::now(); }
+
     // Items worked on together were read from the disk before they are taken one by one: the time since
     // the last item is theirs together. True when it was long for each of them, as for a slow item.
     bool tookTogether(std::chrono::steady_clock::duration took, std::size_t items) {
@@ -70,7 +73,7 @@ struct WindowLimits {
     std::size_t least;
     std::size_t most;
 };
-constexpr WindowLimits kWindow{16, 1024};
+constexpr WindowLimits kWindow{kWritersAtOnce, 1024};
 
 class WindowSize {
 public:
@@ -456,6 +459,13 @@ void AppModel::runApply(const ActionConfig& config, Date now, std::size_t count,
             }
         };
     };
+    const auto handBackBatch = [&] {
+        if (!outcomes.flush()) {
+            stopped = true;
+        }
+        handBack([this, batch = std::move(end.batch)]() mutable { takeRefreshed(batch); });
+        end.batch = {};
+    };
     const auto take = [&](std::size_t first, std::vector<ItemPass>& passes, bool slowWindow) {
         for (std::size_t offset = 0; offset < passes.size(); ++offset) {
             ItemPass& done = passes[offset];
@@ -497,11 +507,7 @@ void AppModel::runApply(const ActionConfig& config, Date now, std::size_t count,
                 }
             }
             if (clock.due(end.batch.size()) || (slowWindow && offset + 1 == passes.size())) {
-                if (!outcomes.flush()) {
-                    stopped = true;
-                }
-                handBack([this, batch = std::move(end.batch)]() mutable { takeRefreshed(batch); });
-                end.batch = {};
+                handBackBatch();
             }
         }
     };
@@ -530,6 +536,14 @@ void AppModel::runApply(const ActionConfig& config, Date now, std::size_t count,
     for (std::size_t current = 0; unstarted < count || !windows[current].empty(); current = 1 - current) {
         if (windows[current].empty()) {
             launch(current);
+        }
+        // While a window keeps the threads long, as a write that hangs on a share does, the items taken
+        // before it are shown done.
+        while (timed && !pass.waitFor(kBatchInterval)) {
+            if (!end.batch.empty()) {
+                handBackBatch();
+                clock.handedBack();
+            }
         }
         pass.wait();
         const auto took = std::chrono::steady_clock::now() - started;

@@ -45,6 +45,11 @@ void ParallelPass::wait() {
     finished_.wait(lock, [this] { return working_ == 0; });
 }
 
+bool ParallelPass::waitFor(std::chrono::steady_clock::duration time) {
+    std::unique_lock lock(mutex_);
+    return finished_.wait_for(lock, time, [this] { return working_ == 0; });
+}
+
 void ParallelPass::serve(const std::stop_token& stop, unsigned thread) {
     std::uint64_t seen = 0;
     std::unique_lock lock(mutex_);

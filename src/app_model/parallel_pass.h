@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
@@ -32,6 +33,8 @@ public:
     void start(std::size_t count, Each each);
     // Returns when every call of the pass has returned (at once when none was started).
     void wait();
+    // As wait(), but gives up after `time`; true when the pass is done.
+    bool waitFor(std::chrono::steady_clock::duration time);
 
 private:
     void serve(const std::stop_token& stop, unsigned thread);

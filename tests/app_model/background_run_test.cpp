@@ -194,6 +194,26 @@ TEST_F(BackgroundRunTest, ARunWritingSeveralItemsAtOnceStopsAfterThoseUnderWay) 
     expectListAndDiskAgree();
 }
 
+// A write that hangs, as on a share that stopped answering, does not hide the items done before it.
+TEST_F(BackgroundRunTest, WhileAWriteHangsTheItemsDoneBeforeItShowAsDone) {
+    files_.concurrent = true;
+    listAndShiftByAnHour();
+    std::promise<void> release;
+    std::shared_future<void> released = release.get_future().share();
+    files_.beforeWrite = [released](int write) {
+        if (write >= 4) {
+            released.wait();
+        }
+    };
+    model_->applyChanges();
+    EXPECT_TRUE(runUntil([&] { return model_->progress().done > 0; }));
+    EXPECT_LE(model_->progress().done, 4u);
+    release.set_value();
+    finish();
+    EXPECT_EQ(model_->lastResult()->succeeded, 6);
+    expectListAndDiskAgree();
+}
+
 TEST_F(BackgroundRunTest, AnItemThatVanishesMidwayFailsAloneAndShowsAsGone) {
     listAndShiftByAnHour();
     files_.beforeWrite = [&](int write) {
