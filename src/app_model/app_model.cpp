@@ -184,19 +184,21 @@ bool AppModel::addURLs(std::span<const std::filesystem::path> urls) {
     if (threaded) {
         setActivity(Activity::adding, {});
     }
-    // Duplicates are told on this thread, against the list as it grows; the worker only reads the disk.
-    // Recorded positions hold because nothing else changes the list while adding.
+    // Duplicates are told on this thread, against the list as it grows; the worker reads the disk, and
+    // first records the items listed already (for a million, 30 ms this thread need not wait). Recorded
+    // positions hold, and the worker may read the list, because nothing else changes it while adding.
     auto listed = std::make_shared<ListedPaths>(
         [this](std::size_t position) -> const FileItem& { return items_[position]; });
-    listed->assign(items_.size());
+    const std::size_t listedBefore = items_.size();
     std::vector<std::filesystem::path> roots(urls.begin(), urls.end());
     const bool includeSubfolderContents = config_.includeSubfolderContents;
 
-    work_.start([this, roots = std::move(roots), includeSubfolderContents, listed, threaded](
+    work_.start([this, roots = std::move(roots), includeSubfolderContents, listed, listedBefore, threaded](
                     const std::stop_token& stop, const HandBack& handBack) {
         std::vector<FileItem> batch;
         BatchClock clock(threaded);
         try {
+            listed->assign(listedBefore);
             readItems(files_, roots, includeSubfolderContents, stop, [&](FileItem&& item) {
                 batch.push_back(std::move(item));
                 if (clock.due(batch.size())) {

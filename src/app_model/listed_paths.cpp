@@ -1,12 +1,18 @@
 #include "app_model/listed_paths.h"
 
+#include <algorithm>
 #include <bit>
 #include <stdexcept>
 #include <string_view>
+#include <system_error>
+#include <utility>
 
 namespace vellumark {
 
 namespace {
+
+// Tables of fewer slots than this (512 KiB) are cleared in place: quicker than starting a thread.
+constexpr std::size_t kClearedAsideFrom = std::size_t{1} << 16;
 
 bool isKnownFile(const FileItem& item) {
     return item.identity && item.identity->inode != 0;
@@ -42,6 +48,7 @@ void ListedPaths::assign(std::size_t count) {
     }
     slots_.clear();
     moving_ = {};
+    next_ = {};
     moved_ = 0;
     size_ = 0;
     reserve(count);
@@ -93,11 +100,26 @@ bool ListedPaths::holds(const LargeVector<Slot>& table, const FileItem& item, st
 
 void ListedPaths::reserve(std::size_t count) {
     if (count * 4 <= slots_.size() * 3) {
+        if (count * 2 > slots_.size() && slots_.size() >= kClearedAsideFrom && !next_.valid()) {
+            try {
+                next_ = std::async(std::launch::async,
+                                   [size = 2 * slots_.size()] { return LargeVector<Slot>(size); });
+            } catch (const std::system_error&) {
+                // No thread to be had: the growth clears its table itself.
+            }
+        }
         return;
     }
     moveSome(moving_.size());  // should it grow again before the last growth was moved
     const std::size_t capacity = std::bit_ceil(std::max<std::size_t>(16, count + count / 3 + 1));
-    moving_ = LargeVector<Slot>(capacity);
+    LargeVector<Slot> grown;
+    if (next_.valid()) {
+        grown = next_.get();
+    }
+    if (grown.size() < capacity) {
+        grown = LargeVector<Slot>(capacity);
+    }
+    moving_ = std::move(grown);
     moving_.swap(slots_);
     moved_ = 0;
 }

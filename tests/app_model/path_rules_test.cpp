@@ -84,11 +84,12 @@ TEST(ListedPathsTest, KeepsOneItemPerFileAndPerMissingPath) {
 }
 
 TEST(ListedPathsTest, KeepsEveryItemDistinctThroughGrowth) {
-    // Many items, so the table grows several times; each file met again under another name.
+    // Many items, so the table grows several times, the last times into tables cleared aside; each file
+    // met again under another name.
     std::vector<FileItem> list;
     ListedPaths listed([&list](std::size_t position) -> const FileItem& { return list[position]; });
     listed.assign(0);
-    constexpr std::uint64_t kCount = 20'000;
+    constexpr std::uint64_t kCount = 100'000;
     for (std::uint64_t i = 0; i < kCount; ++i) {
         FileItem item = listedItem("/d/f" + std::to_string(i), ItemIdentity{1, i + 1, 1});
         ASSERT_TRUE(listed.insert(item, list.size())) << i;
