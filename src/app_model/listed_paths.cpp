@@ -5,6 +5,7 @@
 #include <stdexcept>
 #include <string_view>
 #include <system_error>
+#include <thread>
 #include <utility>
 
 namespace vellumark {
@@ -101,9 +102,14 @@ bool ListedPaths::holds(const LargeVector<Slot>& table, const FileItem& item, st
 void ListedPaths::reserve(std::size_t count) {
     if (count * 4 <= slots_.size() * 3) {
         if (count * 2 > slots_.size() && slots_.size() >= kClearedAsideFrom && !next_.valid()) {
+            // A thread of its own that no one waits for: should the list stop growing first, the table
+            // goes with the thread.
+            std::packaged_task<LargeVector<Slot>()> clear(
+                [size = 2 * slots_.size()] { return LargeVector<Slot>(size); });
+            std::future<LargeVector<Slot>> cleared = clear.get_future();
             try {
-                next_ = std::async(std::launch::async,
-                                   [size = 2 * slots_.size()] { return LargeVector<Slot>(size); });
+                std::thread(std::move(clear)).detach();
+                next_ = std::move(cleared);
             } catch (const std::system_error&) {
                 // No thread to be had: the growth clears its table itself.
             }
