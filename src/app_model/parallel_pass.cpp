@@ -97,4 +97,11 @@ void runSideBySide(bool together, const std::function<void()>& first, const std:
     }
 }
 
+void runInHalves(std::size_t count,
+                 const std::function<void(int half, std::size_t from, std::size_t to)>& part) {
+    const std::size_t middle = count / 2;
+    runSideBySide(
+        count >= kSideBySideFrom, [&] { part(0, 0, middle); }, [&] { part(1, middle, count); });
+}
+
 }  // namespace vellumark

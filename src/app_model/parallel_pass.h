@@ -60,4 +60,9 @@ inline constexpr std::size_t kSideBySideFrom = std::size_t{1} << 15;
 // is thrown again here, after `first` has returned.
 void runSideBySide(bool together, const std::function<void()>& first, const std::function<void()>& second);
 
+// Calls `part(half, from, to)` for the two halves of [0, count), half 0 then half 1, side by side from
+// kSideBySideFrom elements on.
+void runInHalves(std::size_t count,
+                 const std::function<void(int half, std::size_t from, std::size_t to)>& part);
+
 }  // namespace vellumark
