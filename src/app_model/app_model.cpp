@@ -427,8 +427,8 @@ void AppModel::runApply(const ActionConfig& config, Date now, std::size_t count,
     PlanSummary summary;
     BatchClock clock(timed);
     // The disk work of a window of items is done by the pass's threads while this thread takes the window
-    // before it, in list order. A stop is seen by each item before it is written, so the items written are
-    // those before it and the ones under way.
+    // before it, in list order. A stop is seen by each item before it is written: once it is, no item is
+    // begun, and those under way end.
     const unsigned threads = files_.takesConcurrentCalls() && count >= kWindow.least ? kWritersAtOnce : 0;
     std::atomic<bool> stopped = false;
     std::vector<std::unique_ptr<FileAccess::WriteSession>> sessions(std::max(threads, 1U));

@@ -1,10 +1,12 @@
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -13,9 +15,11 @@ namespace vellumark {
 
 // Threads that make passes over a range of indices for the thread that asks for them, for as long as this
 // object lives, while that thread goes on with other work. A pass calls `each(i, thread)` once for every i
-// in [0, count), `thread` numbering the thread that makes the call, from 0; the threads take the indices one
-// at a time, in increasing order, so that the calls under way at any moment are at most one per thread and
-// every index below the lowest of them is done. `each` must not throw.
+// in [0, count), `thread` numbering the thread that makes the call, from 0. The range is cut into one
+// share per thread; each thread takes the indices of its own share one at a time, in increasing order, then
+// helps with the shares after it. So the calls under way at any moment are at most one per thread, and
+// seldom on neighbouring indices: neighbouring files often share a block of the disk's records, which two
+// writers then take turns to lock. `each` must not throw.
 //
 // With no threads a pass is a plain loop, run by start() on the calling thread as thread 0.
 class ParallelPass {
@@ -39,15 +43,22 @@ public:
 private:
     void serve(const std::stop_token& stop, unsigned thread);
 
+    // The indices [next, end) of a pass not yet taken from one thread's share; a line of the cache each.
+    struct alignas(64) Share {
+        std::atomic<std::size_t> next = 0;
+        std::size_t end = 0;
+    };
+
     std::mutex mutex_;
     std::condition_variable_any started_;
     std::condition_variable finished_;
-    // All guarded by mutex_.
+    // Guarded by mutex_; the shares' ends and `each_` are read without it by the threads of the pass
+    // that `pass_` announces.
     std::uint64_t pass_ = 0;
     unsigned working_ = 0;
-    std::size_t count_ = 0;
-    std::size_t next_ = 0;
     Each each_;
+    const unsigned shareCount_;  // one per thread
+    std::unique_ptr<Share[]> shares_;
     std::vector<std::jthread> threads_;  // last, so that they stop before anything they read goes
 };
 

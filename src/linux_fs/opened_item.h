@@ -40,6 +40,8 @@ public:
     ItemRef ref() const;
 
 private:
+    void nameProcPath();
+
     int descriptor_ = -1;
     int error_ = 0;
     std::array<char, 32> procPath_{};

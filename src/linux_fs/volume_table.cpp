@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cerrno>
 #include <cstddef>
 #include <cstdio>
@@ -365,15 +366,25 @@ Volume detect(const ItemRef& at, const struct statx& item, bool& lasting) {
 
 }  // namespace
 
+VolumeTable::VolumeTable() {
+    static std::atomic<std::uint64_t> made = 0;
+    id_ = made.fetch_add(1, std::memory_order_relaxed) + 1;
+}
+
 Volume VolumeTable::of(const ItemRef& at, const struct statx& item) {
     const Key key{item.stx_dev_major, item.stx_dev_minor,
                   (item.stx_mask & (STATX_MNT_ID | STATX_MNT_ID_UNIQUE)) != 0 ? item.stx_mnt_id : 0};
-    constexpr auto kForever = std::chrono::steady_clock::time_point::max();
+    // The items a thread asks about one after the other mostly lie on one volume: its last answer is
+    // given again without the lock, which writers on two threads otherwise met on every item.
+    thread_local Recent recent;
+    if (recent.table == id_ && recent.key == key && recent.known.isValid()) {
+        return recent.known.volume;
+    }
     {
         const std::lock_guard lock(mutex_);
         if (const auto known = known_.find(key); known != known_.end()) {
-            const auto validUntil = known->second.validUntil;
-            if (validUntil == kForever || validUntil > std::chrono::steady_clock::now()) {
+            if (known->second.isValid()) {
+                recent = {id_, key, known->second};
                 return known->second.volume;
             }
             known_.erase(known);
@@ -387,6 +398,7 @@ Volume VolumeTable::of(const ItemRef& at, const struct statx& item) {
         const bool uniqueKey = (item.stx_mask & STATX_MNT_ID_UNIQUE) != 0;
         const Known known{volume,
                           uniqueKey ? kForever : std::chrono::steady_clock::now() + std::chrono::seconds(5)};
+        recent = {id_, key, known};
         // Another thread may have learnt the same volume meanwhile: the later answer is as good.
         const std::lock_guard lock(mutex_);
         known_.insert_or_assign(key, known);

@@ -48,14 +48,18 @@ struct Volume {
 // (which may wait on a slow mount).
 class VolumeTable {
 public:
+    VolumeTable();
+
     // The volume of `item` (as statx read it, the mount id included), learnt from `at` when not known.
     Volume of(const ItemRef& at, const struct statx& item);
 
 private:
+    static constexpr auto kForever = std::chrono::steady_clock::time_point::max();
+
     struct Key {
-        std::uint32_t major;
-        std::uint32_t minor;
-        std::uint64_t mount;
+        std::uint32_t major = 0;
+        std::uint32_t minor = 0;
+        std::uint64_t mount = 0;
         bool operator==(const Key&) const = default;
     };
     struct KeyHash {
@@ -64,8 +68,19 @@ private:
     struct Known {
         Volume volume;
         std::chrono::steady_clock::time_point validUntil;
+
+        bool isValid() const {
+            return validUntil == kForever || validUntil > std::chrono::steady_clock::now();
+        }
+    };
+    // The last answer a thread was given, and by which table.
+    struct Recent {
+        std::uint64_t table = 0;
+        Key key;
+        Known known;
     };
 
+    std::uint64_t id_ = 0;  // one of its own for every table made, so that no Recent outlives its table
     std::mutex mutex_;
     std::unordered_map<Key, Known, KeyHash> known_;  // guarded by mutex_
 };
