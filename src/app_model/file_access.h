@@ -22,6 +22,8 @@ struct Existence {
 struct DateAttributes {
     std::optional<Date> creationDate;
     std::optional<Date> modificationDate;
+
+    friend bool operator==(const DateAttributes&, const DateAttributes&) = default;
 };
 
 // Existence and dates of one item, as one answer, with what the item's volume can do and which file it is.

@@ -96,6 +96,13 @@ std::string Statement::text(int column) const {
                : std::string();
 }
 
+std::string_view Statement::blob(int column) const {
+    const auto* bytes = static_cast<const char*>(sqlite3_column_blob(statement_, column));
+    return bytes != nullptr
+               ? std::string_view(bytes, static_cast<std::size_t>(sqlite3_column_bytes(statement_, column)))
+               : std::string_view();
+}
+
 Database::Database(const std::string& path) {
     // No lock of SQLite's own around every call: binding the columns of a run's entries took as long as
     // inserting them. The owner uses the connection from one thread at a time.

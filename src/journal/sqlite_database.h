@@ -38,6 +38,8 @@ public:
     std::int64_t integer(int column) const;
     std::optional<std::int64_t> optionalInteger(int column) const;
     std::string text(int column) const;
+    // The column's bytes, until the next step or reset.
+    std::string_view blob(int column) const;
 
 private:
     sqlite3* db_;

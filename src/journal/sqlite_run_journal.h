@@ -2,9 +2,12 @@
 
 #include "app_model/run_journal.h"
 
+#include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <stop_token>
 #include <string>
+#include <thread>
 
 namespace vellumark {
 
@@ -39,10 +42,16 @@ public:
 private:
     sqlite::Database& database() const;
     std::vector<RunRecord> readRuns(const char* where, std::int64_t value) const;
+    void checkpointAfterRuns(const std::stop_token& stop);
 
     std::string path_;
     mutable std::mutex mutex_;
     mutable std::unique_ptr<sqlite::Database> database_;
+
+    std::mutex checkpointMutex_;
+    std::condition_variable_any checkpointDue_;
+    bool runCompleted_ = false;  // guarded by checkpointMutex_
+    std::jthread checkpointer_;  // last, so that it stops before anything it uses goes
 };
 
 }  // namespace vellumark
