@@ -4,6 +4,8 @@
 #include <array>
 #include <cstdint>
 #include <mutex>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 #if defined(__linux__)
@@ -16,6 +18,7 @@ namespace vellumark {
 
 namespace {
 
+constexpr std::size_t kPage = 4096;  // the smallest there is
 constexpr std::size_t kHugePage = std::size_t{2} << 20;
 // What is kept of the blocks let go of, at most.
 constexpr std::size_t kKeptBytes = std::size_t{128} << 20;
@@ -171,6 +174,27 @@ void freeLargeBlock(void* block, std::size_t bytes) noexcept {
     keptBlocks().keep({static_cast<char*>(block), mappedSize(bytes)});
 }
 
+void prepareLargeBlock(std::size_t bytes) {
+    if (bytes < kLargeBlockBytes || bytes > kKeptBytes) {
+        return;
+    }
+    try {
+        std::thread([size = mappedSize(bytes)] {
+            try {
+                volatile char* const block = freshBlock(size);
+                for (std::size_t at = 0; at < size; at += kPage) {
+                    block[at] = 0;
+                }
+                keptBlocks().keep({const_cast<char*>(block), size});
+            } catch (const std::bad_alloc&) {
+                // No memory to spare: the array grows into fresh pages, as it would have.
+            }
+        }).detach();
+    } catch (const std::system_error&) {
+        // No thread to be had: the same.
+    }
+}
+
 #else
 
 void* allocateLargeBlock(std::size_t bytes) {
@@ -180,6 +204,8 @@ void* allocateLargeBlock(std::size_t bytes) {
 void freeLargeBlock(void* block, std::size_t /*bytes*/) noexcept {
     ::operator delete(block);
 }
+
+void prepareLargeBlock(std::size_t /*bytes*/) {}
 
 #endif
 

@@ -15,6 +15,11 @@ namespace vellumark {
 // Safe to use from several threads at once.
 void* allocateLargeBlock(std::size_t bytes);
 void freeLargeBlock(void* block, std::size_t bytes) noexcept;
+// Makes a block of `bytes` on a thread of its own, touches its pages and keeps it for the next block asked
+// for: for an array about to grow, so that the thread that grows it copies into memory already there
+// instead of meeting a fault per page (a 16 MiB array took 40 ms to grow on the window's thread). Does
+// nothing for a block that would come from the heap or not be kept.
+void prepareLargeBlock(std::size_t bytes);
 
 inline constexpr std::size_t kLargeBlockBytes = std::size_t{4} << 20;
 
@@ -55,5 +60,15 @@ struct LargeBlockAllocator {
 // A vector whose large buffers are huge-page blocks.
 template <typename T>
 using LargeVector = std::vector<T, LargeBlockAllocator<T>>;
+
+// Prepares the block that `vector` doubles into, when `coming` more elements fill it past three quarters
+// (a vector that has just doubled is half full).
+template <typename T>
+void prepareGrowth(const LargeVector<T>& vector, std::size_t coming) {
+    const std::size_t threeQuarters = vector.capacity() / 4 * 3;
+    if (vector.size() <= threeQuarters && vector.size() + coming > threeQuarters) {
+        prepareLargeBlock(2 * vector.capacity() * sizeof(T));
+    }
+}
 
 }  // namespace vellumark

@@ -65,6 +65,7 @@ TEST(LargeBlocksTest, BlocksLetGoOfMakeUpLargerAndSmallerOnesWholeAndApart) {
     EXPECT_TRUE(std::all_of(zeros.begin(), zeros.end(), [](std::uint64_t value) { return value == 0; }));
 }
 
+// Blocks prepared in the background among them.
 TEST(LargeBlocksTest, ThreadsTakeAndLetGoAtOnce) {
     std::atomic<int> failures = 0;
     std::vector<std::thread> threads;
@@ -72,6 +73,9 @@ TEST(LargeBlocksTest, ThreadsTakeAndLetGoAtOnce) {
         threads.emplace_back([thread, &failures] {
             for (int round = 0; round < 20; ++round) {
                 const std::size_t bytes = (4 + static_cast<std::size_t>((thread + round) % 5) * 2) * kMiB;
+                if (round % 4 == thread) {
+                    prepareLargeBlock(bytes);
+                }
                 void* block = allocateLargeBlock(bytes);
                 const auto seed = static_cast<std::uint8_t>(thread * 40 + round);
                 fill(block, bytes, seed);

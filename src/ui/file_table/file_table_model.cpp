@@ -223,6 +223,7 @@ bool FileTableModel::followList(const ItemList& items) {
         return false;
     }
     if (items.size() > shown && (onlyGrew || sameIds(rowIds_, items, shown))) {
+        prepareGrowth(rowIds_, items.size() - shown);
         beginInsertRows({}, static_cast<int>(shown), static_cast<int>(items.size() - 1));
         for (std::size_t i = shown; i < items.size(); ++i) {
             rowIds_.push_back(items[i].id());

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app_model/app_model.h"
+#include "app_model/large_blocks.h"
 #include "ui/file_table/date_cell.h"
 #include "ui/file_table/row_order.h"
 
