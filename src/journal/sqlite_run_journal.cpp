@@ -209,10 +209,10 @@ void moveRowPerEntryRuns(sqlite::Database& db) {
             entry.before = readDates(select, 5);
             entry.planned = readDates(select, 9);
             entries->add(entry);
-            if (const std::optional<std::int64_t> outcome = select.optionalInteger(13)) {
-                if (*outcome < 0 || *outcome > static_cast<std::int64_t>(EntryOutcome::leftAsIs)) {
-                    throw JournalError("the journal is damaged: an outcome of a run is unknown");
-                }
+            // An outcome of no known kind is left out: the entry counts as one whose outcome was never
+            // recorded, which a restore checks on the disk, and the rest of the journal stays usable.
+            const std::optional<std::int64_t> outcome = select.optionalInteger(13);
+            if (outcome && *outcome > 0 && *outcome <= static_cast<std::int64_t>(EntryOutcome::leftAsIs)) {
                 appendOutcome(outcomes,
                               {position, static_cast<EntryOutcome>(*outcome), readDates(select, 14)});
                 ++outcomeCount;

@@ -89,6 +89,7 @@ INSERT INTO runs (id, started_s, started_ns, action, settings, item_count) VALUE
 INSERT INTO entries VALUES (30064771072, X'2F612F62FF', 2049, 12, 31, -5, 9, 100, 1, NULL, NULL, 3700, 1);
 INSERT INTO entries VALUES (30064771073, '/a/c', NULL, NULL, NULL, NULL, NULL, 200, 0, NULL, NULL, 3800, 0);
 INSERT INTO outcomes VALUES (30064771072, 1, NULL, NULL, 3700, 1);
+INSERT INTO outcomes VALUES (30064771073, 9, NULL, NULL, NULL, NULL);
 )");
     }
     SqliteRunJournal journal(path);
@@ -106,7 +107,7 @@ INSERT INTO outcomes VALUES (30064771072, 1, NULL, NULL, 3700, 1);
     expectSameEntry(
         read[1].entry,
         {"/a/c", std::nullopt, {std::nullopt, Date::fromParts(200)}, {std::nullopt, Date::fromParts(3800)}});
-    EXPECT_EQ(read[1].outcome, EntryOutcome::pending);
+    EXPECT_EQ(read[1].outcome, EntryOutcome::pending);  // of no known kind: as never recorded
 
     // The rows moved for good: a journal opened again finds the same.
     SqliteRunJournal reopened(path);
