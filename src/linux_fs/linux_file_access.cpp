@@ -68,10 +68,11 @@ ItemInfo infoOf(const ItemRef& at, const struct statx& item, const Volume& volum
 
 // The names the walk gives, read a window at a time by a few threads and visited in the walk's order on the
 // walk's thread, while the readers go on with the next window. Reading is most of what a walk does, so a
-// folder of thousands of files is read nearly twice as fast on two cores or more. Each window holds
-// names of one folder, and the walk lets a folder go only after visitAll(), so every visit may use the
-// folder's descriptor. The readers read through a descriptor of their own, so a walk that ends early
-// never leaves them reading through one it closed.
+// tree of thousands of files is read nearly twice as fast on two cores or more. A window holds names of
+// as many folders as come, each folder through a descriptor of the window's own: the walk goes on, and may
+// close the folder, while the window is still being read, so a folder's end never stops the readers, a
+// tree of small folders is read by them as well as one of large ones, and a walk that ends early never
+// leaves them reading through a descriptor it closed.
 class FolderReads {
 public:
     // `item` is null where the name could not be read.
@@ -81,24 +82,50 @@ public:
     // The readers are made in `readers` when first needed, and left there for whoever lent it.
     FolderReads(std::optional<ParallelPass>& readers, Visit visit)
         : visit_(std::move(visit)), readers_(readers) {}
-    ~FolderReads() { settle(); }
+    ~FolderReads() {
+        settle();
+        for (Window& window : windows_) {
+            forget(window);
+        }
+    }
     FolderReads(const FolderReads&) = delete;
     FolderReads& operator=(const FolderReads&) = delete;
 
     // `path` ends with `name`, which lies in `folder`.
     void add(const std::string& path, int folder, const char* name) {
         if (const Window& filling = windows_[filling_];
-            filling.count > 0 && (folder != filling.folder || filling.count == kWindow)) {
+            filling.count == kWindow ||
+            (filling.walkFolder != folder && filling.folders.size() == kFolders)) {
             advance();
         }
         Window& filling = windows_[filling_];
-        filling.folder = folder;
+        if (filling.folders.empty() || filling.walkFolder != folder) {
+            const int own = ::fcntl(folder, F_DUPFD_CLOEXEC, 0);
+            filling.folders.push_back({own >= 0 ? own : folder, own >= 0});
+            filling.walkFolder = folder;
+        }
         if (filling.count == filling.names.size()) {
             filling.names.emplace_back();
         }
         Name& added = filling.names[filling.count++];
         added.path.assign(path);  // the string's room is kept from one window to the next
         added.nameAt = path.size() - std::strlen(name);
+        added.folder = filling.folders.size() - 1;
+    }
+
+    // The walk is about to close `folder`. A window that could have no descriptor of its own for it, and
+    // borrows the walk's, is read and visited now.
+    void letGo(int folder) {
+        const auto borrows = [folder](const Window& window) {
+            return std::ranges::any_of(
+                window.folders, [folder](const Folder& kept) { return !kept.own && kept.fd == folder; });
+        };
+        if (borrows(windows_[0]) || borrows(windows_[1])) {
+            visitAll();
+        }
+        if (windows_[filling_].walkFolder == folder) {
+            windows_[filling_].walkFolder = -1;  // the number may come back for another folder
+        }
     }
 
     // Reads and visits every name added so far.
@@ -108,21 +135,29 @@ public:
     }
 
 private:
-    static constexpr std::size_t kWindow = 512;
+    static constexpr std::size_t kWindow = 2048;
+    // Descriptors a window may hold: a tree of small folders must not use up the process's.
+    static constexpr std::size_t kFolders = 64;
     static constexpr std::size_t kSlice = 32;
     static constexpr unsigned kReaders = 2;
 
     struct Name {
         std::string path;
         std::size_t nameAt = 0;
+        std::size_t folder = 0;  // in the window's folders
         bool read = false;
         struct statx item {};
         const char* name() const { return path.c_str() + nameAt; }
     };
+    struct Folder {
+        int fd = -1;
+        bool own = false;
+    };
     struct Window {
         std::vector<Name> names;
         std::size_t count = 0;
-        int folder = -1;
+        std::vector<Folder> folders;
+        int walkFolder = -1;  // the walk's descriptor of the last folder added
     };
 
     // Visits the window read before while the one being filled is read.
@@ -134,7 +169,7 @@ private:
             visit(windows_[1 - filling_]);
         } catch (...) {
             settle();
-            filling.count = 0;
+            forget(filling);
             throw;
         }
         filling_ = 1 - filling_;
@@ -143,30 +178,26 @@ private:
     void read(Window& window) {
         const std::size_t slices = (window.count + kSlice - 1) / kSlice;
         // A few names are not worth waking the readers for.
-        const int folder = slices > 1 ? readersFolder(window.folder) : -1;
-        if (folder < 0) {
+        if (slices <= 1 || !haveReaders()) {
             for (std::size_t slice = 0; slice < slices; ++slice) {
-                readSlice(window, window.folder, slice);
+                readSlice(window, slice);
             }
             return;
         }
-        readersFolder_ = folder;
         reading_ = true;
-        readers_->start(slices, [this, &window](std::size_t slice, unsigned) {
-            readSlice(window, readersFolder_, slice);
-        });
+        readers_->start(slices, [&window](std::size_t slice, unsigned) { readSlice(window, slice); });
     }
 
-    static void readSlice(Window& window, int folder, std::size_t slice) {
+    static void readSlice(Window& window, std::size_t slice) {
         for (std::size_t at = slice * kSlice; at < std::min(window.count, (slice + 1) * kSlice); ++at) {
             Name& name = window.names[at];
-            name.read = ::statx(folder, name.name(), kOwnItem, kItemMask, &name.item) == 0;
+            name.read =
+                ::statx(window.folders[name.folder].fd, name.name(), kOwnItem, kItemMask, &name.item) == 0;
         }
     }
 
-    // The readers' own descriptor of `folder`, or -1 where they cannot be had: no thread could be
-    // started, or no descriptor is left. The walk's thread reads alone then.
-    int readersFolder(int folder) {
+    // False where no thread could be started: the walk's thread reads alone then.
+    bool haveReaders() {
         if (!readers_ && !noReaders_) {
             try {
                 readers_.emplace(kReaders);
@@ -174,30 +205,39 @@ private:
                 noReaders_ = true;
             }
         }
-        return readers_ ? ::fcntl(folder, F_DUPFD_CLOEXEC, 0) : -1;
+        return readers_.has_value();
     }
 
     void settle() {
         if (reading_) {
             readers_->wait();
-            ::close(std::exchange(readersFolder_, -1));
             reading_ = false;
         }
     }
 
     void visit(Window& window) {
-        const std::size_t count = std::exchange(window.count, 0);
-        for (std::size_t at = 0; at < count; ++at) {
+        for (std::size_t at = 0; at < window.count; ++at) {
             const Name& name = window.names[at];
-            visit_(name.path, window.folder, name.name(), name.read ? &name.item : nullptr);
+            visit_(name.path, window.folders[name.folder].fd, name.name(), name.read ? &name.item : nullptr);
         }
+        forget(window);
+    }
+
+    static void forget(Window& window) {
+        window.count = 0;
+        for (const Folder& folder : window.folders) {
+            if (folder.own) {
+                ::close(folder.fd);
+            }
+        }
+        window.folders.clear();
+        window.walkFolder = -1;
     }
 
     Visit visit_;
     std::array<Window, 2> windows_;
     std::size_t filling_ = 0;
-    bool reading_ = false;  // the window not being filled is being read, through readersFolder_
-    int readersFolder_ = -1;
+    bool reading_ = false;  // the window not being filled is being read by the readers
     bool noReaders_ = false;
     std::optional<ParallelPass>& readers_;
 };
@@ -314,7 +354,7 @@ bool LinuxFileAccess::inspectDescendants(const std::filesystem::path& folder,
                                     return existenceAt(ItemLocation(std::filesystem::path(path)));
                                 }));
                       });
-    return walkDescendantsAt(
+    const bool walked = walkDescendantsAt(
         folder,
         [&](const std::string& path, int folderFd, const char* name) {
             if (folderFd < 0) {
@@ -325,7 +365,9 @@ bool LinuxFileAccess::inspectDescendants(const std::filesystem::path& folder,
             // Read within the folder the walk holds open: no lookup of the whole path again.
             reads.add(path, folderFd, name);
         },
-        kDefaultOpenFolderLimit, [&](int) { reads.visitAll(); });
+        kDefaultOpenFolderLimit, [&](int folderFd) { reads.letGo(folderFd); });
+    reads.visitAll();
+    return walked;
 }
 
 std::optional<std::string> LinuxFileAccess::setAttributes(const std::filesystem::path& path,

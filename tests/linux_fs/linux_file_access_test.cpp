@@ -121,14 +121,15 @@ TEST(LinuxFileAccess, AWalkThatInspectsAsItGoesAnswersAsInspectDoes) {
     EXPECT_EQ(visited, 6u);
 }
 
-// A walk reads a folder's names a window at a time on several threads: the visits keep the walk's order,
-// each with its own item's answer, across windows and across subfolders met mid-listing.
+// A walk reads names a window at a time on several threads, while it goes on and closes the folders
+// they lie in: the visits keep the walk's order, each with its own item's answer, across windows and
+// across subfolders met mid-listing.
 TEST(LinuxFileAccess, AWalkThatReadsAheadKeepsItsOrderAndEachItemsAnswer) {
     TemporaryFolder root;
     makeFolder(root / "many");
-    for (int file = 0; file < 1'200; ++file) {
+    for (int file = 0; file < 2'500; ++file) {
         writeFile(root / "many" / ("f" + std::to_string(file)));
-        if (file % 400 == 7) {
+        if (file % 800 == 7) {
             makeFolder(root / "many" / ("sub" + std::to_string(file)));
             writeFile(root / "many" / ("sub" + std::to_string(file)) / "inner");
         }
@@ -148,7 +149,7 @@ TEST(LinuxFileAccess, AWalkThatReadsAheadKeepsItsOrderAndEachItemsAnswer) {
         EXPECT_EQ(info.existence.isDirectory, expected.existence.isDirectory) << path;
     }));
     EXPECT_EQ(visited, walked);
-    EXPECT_EQ(visited.size(), 1u + 1'200u + 3u * 2u);
+    EXPECT_EQ(visited.size(), 1u + 2'500u + 4u * 2u);
 
     // Two walks at once: one reads with the threads kept from walk to walk, the other with its own.
     std::array<std::vector<std::string>, 2> together;
