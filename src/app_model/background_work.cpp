@@ -1,5 +1,7 @@
 #include "app_model/background_work.h"
 
+#include "app_model/thread_priority.h"
+
 #include <utility>
 
 namespace vellumark {
@@ -29,6 +31,7 @@ void BackgroundWork::start(Work work) {
         });
     };
     thread_ = std::thread([work = std::move(work), guarded = std::move(guarded), stop = stop_.get_token()] {
+        runInBackground();
         work(stop, guarded);
     });
 }

@@ -12,9 +12,9 @@ namespace vellumark {
 // posts it to its event loop; it must never run the function before returning.
 using HandBack = std::function<void(std::function<void()>)>;
 
-// One piece of slow work at a time, off the owner's thread. The work gets a stop token and a hand-back
-// through which it returns its results as values; what it hands back runs on the owner's thread, and only
-// while this object lives.
+// One piece of slow work at a time, off the owner's thread and in the background (runInBackground). The
+// work gets a stop token and a hand-back through which it returns its results as values; what it hands
+// back runs on the owner's thread, and only while this object lives.
 //
 // Without a HandBack the work runs at once on the calling thread, and whatever it hands back runs at once
 // too: the synchronous mode of the command line and of most tests.

@@ -1,5 +1,7 @@
 #include "app_model/parallel_pass.h"
 
+#include "app_model/thread_priority.h"
+
 #include <exception>
 #include <memory>
 #include <optional>
@@ -55,6 +57,7 @@ bool ParallelPass::waitFor(std::chrono::steady_clock::duration time) {
 }
 
 void ParallelPass::serve(const std::stop_token& stop, unsigned thread) {
+    runInBackground();
     std::uint64_t seen = 0;
     std::unique_lock lock(mutex_);
     while (started_.wait(lock, stop, [&] { return pass_ != seen; })) {

@@ -21,7 +21,8 @@ namespace vellumark {
 // seldom on neighbouring indices: neighbouring files often share a block of the disk's records, which two
 // writers then take turns to lock. `each` must not throw.
 //
-// With no threads a pass is a plain loop, run by start() on the calling thread as thread 0.
+// The threads run in the background (runInBackground). With no threads a pass is a plain loop, run by
+// start() on the calling thread as thread 0.
 class ParallelPass {
 public:
     using Each = std::function<void(std::size_t index, unsigned thread)>;

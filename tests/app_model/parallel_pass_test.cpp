@@ -1,10 +1,14 @@
 #include "app_model/parallel_pass.h"
 
+#include "app_model/background_work.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <stdexcept>
+#include <sys/resource.h>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 namespace vellumark {
@@ -49,6 +53,32 @@ TEST(ParallelPassTest, SideBySideRunsBothPartsAndPassesOnTheSecondsFailure) {
                      std::runtime_error);
         EXPECT_TRUE(firstDone);
     }
+}
+
+// Threads that work in the background give way to the thread that asked for the work, which keeps its own
+// priority; so do the side-by-side helpers, whose caller waits for them.
+TEST(ParallelPassTest, WorkersRunBelowTheCallersPriority) {
+    const auto niceness = [] { return ::getpriority(PRIO_PROCESS, static_cast<id_t>(::gettid())); };
+    const int callers = niceness();
+    if (callers >= 19) {
+        GTEST_SKIP() << "already at the lowest priority";
+    }
+    std::atomic<int> passes = callers;
+    ParallelPass pass(2);
+    pass.start(2, [&](std::size_t, unsigned) { passes = niceness(); });
+    pass.wait();
+    int background = callers;
+    int helper = -100;
+    {
+        BackgroundWork work([](const std::function<void()>&) {});
+        work.start([&](const std::stop_token&, const HandBack&) { background = niceness(); });
+    }
+    runSideBySide(
+        true, [] {}, [&] { helper = niceness(); });
+    EXPECT_GT(passes.load(), callers);
+    EXPECT_GT(background, callers);
+    EXPECT_EQ(helper, callers);
+    EXPECT_EQ(niceness(), callers);
 }
 
 }  // namespace
