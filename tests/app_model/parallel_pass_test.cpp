@@ -55,28 +55,38 @@ TEST(ParallelPassTest, SideBySideRunsBothPartsAndPassesOnTheSecondsFailure) {
     }
 }
 
-// Threads that work in the background give way to the thread that asked for the work, which keeps its own
-// priority; so do the side-by-side helpers, whose caller waits for them.
-TEST(ParallelPassTest, WorkersRunBelowTheCallersPriority) {
+// Threads that work in the background give way to the window's thread, all by the same step, threads
+// made by background work included; side-by-side helpers, whose caller waits for them, keep its priority.
+TEST(ParallelPassTest, WorkersRunAStepBelowTheCallersPriority) {
     const auto niceness = [] { return ::getpriority(PRIO_PROCESS, static_cast<id_t>(::gettid())); };
     const int callers = niceness();
-    if (callers >= 19) {
-        GTEST_SKIP() << "already at the lowest priority";
+    if (callers > 14) {
+        GTEST_SKIP() << "too near the lowest priority";
     }
     std::atomic<int> passes = callers;
     ParallelPass pass(2);
     pass.start(2, [&](std::size_t, unsigned) { passes = niceness(); });
     pass.wait();
     int background = callers;
-    int helper = -100;
+    std::atomic<int> nested = callers;
     {
         BackgroundWork work([](const std::function<void()>&) {});
-        work.start([&](const std::stop_token&, const HandBack&) { background = niceness(); });
+        work.start([&](const std::stop_token&, const HandBack&) {
+            background = niceness();
+            ParallelPass inner(1);
+            inner.start(1, [&](std::size_t, unsigned) { nested = niceness(); });
+            inner.wait();
+        });
     }
+    int helper = -100;
     runSideBySide(
         true, [] {}, [&] { helper = niceness(); });
-    EXPECT_GT(passes.load(), callers);
-    EXPECT_GT(background, callers);
+    if (passes == callers) {
+        GTEST_SKIP() << "threads have no priority of their own here";
+    }
+    EXPECT_EQ(passes.load(), callers + 5);
+    EXPECT_EQ(background, callers + 5);
+    EXPECT_EQ(nested.load(), callers + 5);
     EXPECT_EQ(helper, callers);
     EXPECT_EQ(niceness(), callers);
 }
