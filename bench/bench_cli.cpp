@@ -32,15 +32,22 @@ public:
     }
 };
 
+// Every item dated in 2001, so that each run's shift of an hour writes every item. Dated now, the first
+// run would find them an hour in the future, the dates would be corrected to the present, and a run within
+// the same second as the one before would write nothing.
 void buildTree(const std::filesystem::path& root) {
+    const timespec dates[2] = {{978'307'200, 0}, {978'307'200, 0}};
     for (int folder = 0; folder < kFolders; ++folder) {
         const std::filesystem::path path = root / std::to_string(folder);
         std::filesystem::create_directories(path);
         for (int file = 0; file < kFilesPerFolder; ++file) {
             const int fd = open((path / std::to_string(file)).c_str(), O_CREAT | O_WRONLY, 0644);
+            futimens(fd, dates);
             close(fd);
         }
+        utimensat(AT_FDCWD, path.c_str(), dates, 0);
     }
+    utimensat(AT_FDCWD, root.c_str(), dates, 0);
 }
 
 template <typename Work>

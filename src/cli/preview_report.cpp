@@ -25,9 +25,9 @@ std::string newDateText(const std::optional<Date>& date, DateFate fate, const Vo
     return {};
 }
 
-std::string padded(std::string text, std::size_t width) {
-    text.resize(std::max(text.size(), width), ' ');
-    return text;
+void appendPadded(std::string& to, const std::string& text, std::size_t width) {
+    to += text;
+    to.append(width > text.size() ? width - text.size() : 0, ' ');
 }
 
 void writeJsonDate(std::ostream& out, std::string_view name, const std::optional<Date>& current,
@@ -51,6 +51,11 @@ std::string itemsText(std::int64_t count) {
 }
 
 void writePreview(std::ostream& out, const ItemList& items, std::span<const PlannedDates> plan) {
+    // Put together a block at a time and written at once: a preview of a million items is ten million
+    // pieces of text, each a call of its own on a stream.
+    constexpr std::size_t kBlock = std::size_t{64} << 10;
+    std::string block;
+    block.reserve(kBlock + 1024);
     for (std::size_t i = 0; i < items.size() && i < plan.size(); ++i) {
         const FileItem& item = items[i];
         const PlannedDates& dates = plan[i];
@@ -58,11 +63,22 @@ void writePreview(std::ostream& out, const ItemList& items, std::span<const Plan
         const std::string creation = dateText(item.creationDate);
         const std::string modification = dateText(item.modificationDate);
         const std::size_t width = std::max(creation.size(), modification.size());
-        out << visibleText(item.path()) << "\n  creation      " << padded(creation, width) << "  ->  "
-            << newDateText(dates.newCreation, dates.creationFate, volume) << "\n  modification  "
-            << padded(modification, width) << "  ->  "
-            << newDateText(dates.newModification, dates.modificationFate, volume) << '\n';
+        block += visibleText(item.path());
+        block += "\n  creation      ";
+        appendPadded(block, creation, width);
+        block += "  ->  ";
+        block += newDateText(dates.newCreation, dates.creationFate, volume);
+        block += "\n  modification  ";
+        appendPadded(block, modification, width);
+        block += "  ->  ";
+        block += newDateText(dates.newModification, dates.modificationFate, volume);
+        block += '\n';
+        if (block.size() >= kBlock) {
+            out.write(block.data(), static_cast<std::streamsize>(block.size()));
+            block.clear();
+        }
     }
+    out.write(block.data(), static_cast<std::streamsize>(block.size()));
 }
 
 std::string willChangeText(std::size_t changing, std::size_t total) {

@@ -69,5 +69,29 @@ TEST(Date, ConvertsTheSystemClockToTheNanosecond) {
     EXPECT_EQ(Date::fromSystemTime(time), Date::fromParts(-1, 999'999'999));
 }
 
+// Across the whole range: before 1970, before year 0 and past 9999, the fraction without trailing zeros.
+TEST(Date, WritesUtcTextAsPrintfWouldAtEveryYear) {
+    constexpr std::int64_t kLeast = std::numeric_limits<std::int64_t>::min();
+    constexpr std::int64_t kMost = std::numeric_limits<std::int64_t>::max();
+    const struct {
+        std::int64_t seconds, nanoseconds;
+        const char* text;
+    } cases[] = {
+        {0, 0, "1970-01-01 00:00:00 UTC"},
+        {-1, 500'000'000, "1969-12-31 23:59:59.5 UTC"},
+        {-86'401, 0, "1969-12-30 23:59:59 UTC"},
+        {951'868'799, 123, "2000-02-29 23:59:59.000000123 UTC"},
+        {-62'167'219'200, 0, "0000-01-01 00:00:00 UTC"},
+        {-62'198'755'200, 0, "-001-01-01 00:00:00 UTC"},
+        {253'402'300'800, 10, "10000-01-01 00:00:00.00000001 UTC"},
+        {kLeast, 0, "-292277022657-01-27 08:29:52 UTC"},
+        {kMost, 999'999'999, "292277026596-12-04 15:30:07.999999999 UTC"},
+    };
+    for (const auto& [seconds, nanoseconds, text] : cases) {
+        EXPECT_EQ(utcText(Date::fromParts(seconds, nanoseconds)), text);
+    }
+    EXPECT_EQ(utcDayText(Date::fromParts(-62'198'755'200, 0)), "-001-01-01");
+}
+
 }  // namespace
 }  // namespace vellumark
