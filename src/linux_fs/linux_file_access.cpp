@@ -18,6 +18,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
@@ -95,7 +96,7 @@ public:
     void add(const std::string& path, int folder, const char* name) {
         if (const Window& filling = windows_[filling_];
             filling.count == kWindow ||
-            (filling.walkFolder != folder && filling.folders.size() == kFolders)) {
+            (filling.walkFolder != folder && filling.folders.size() == mostFolders_)) {
             advance();
         }
         Window& filling = windows_[filling_];
@@ -134,11 +135,19 @@ public:
 
 private:
     static constexpr std::size_t kWindow = 2048;
+
     // Descriptors a window may hold: a tree of small folders must not use up the process's, nor leave the
-    // walk none to open its next folder with. With two windows and the walk's own, a walk holds at most
-    // about 200, within the 1024 a process is given by default. Fewer cost a tree of folders of ten files
-    // a third of the readers' gain.
-    static constexpr std::size_t kFolders = 64;
+    // walk none to open its next folder with. At most 64, a sixteenth of what the process may open: with
+    // the 1024 it is given by default, a walk holds about 200 with its own. Fewer cost a tree of folders of
+    // ten files a third of the readers' gain.
+    static std::size_t mostFolders() {
+        constexpr std::size_t kMost = 64;
+        rlimit open{};
+        if (::getrlimit(RLIMIT_NOFILE, &open) != 0 || open.rlim_cur == RLIM_INFINITY) {
+            return kMost;
+        }
+        return std::clamp<std::size_t>(open.rlim_cur / 16, 1, kMost);
+    }
     static constexpr std::size_t kSlice = 32;
     static constexpr unsigned kReaders = 2;
 
@@ -244,6 +253,7 @@ private:
     }
 
     Visit visit_;
+    const std::size_t mostFolders_ = mostFolders();
     std::array<Window, 2> windows_;
     std::size_t filling_ = 0;
     bool reading_ = false;  // the window not being filled is being read by the readers
