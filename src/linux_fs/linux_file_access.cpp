@@ -100,7 +100,7 @@ public:
             advance();
         }
         Window& filling = windows_[filling_];
-        if (filling.folders.empty() || filling.walkFolder != folder) {
+        if (filling.walkFolder != folder) {  // -1 in a window with no folder yet
             Folder& kept = filling.folders.emplace_back(Folder{folder, false});  // room first: nothing leaks
             if (const int own = ::fcntl(folder, F_DUPFD_CLOEXEC, 0); own >= 0) {
                 kept = {own, true};
