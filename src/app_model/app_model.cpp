@@ -520,7 +520,7 @@ void AppModel::runApply(const ActionConfig& config, Date now, std::size_t count,
     auto started = std::chrono::steady_clock::now();
     // Last, so that a pass under way ends before anything it uses goes; and should this thread throw, the
     // pass under way writes nothing more.
-    ParallelPass pass(threads);
+    ParallelPass pass(threads, [this] { files_.enterWriterThread(); });
     struct StopOnLeaving {
         std::atomic<bool>& stopped;
         ~StopOnLeaving() { stopped = true; }

@@ -100,6 +100,10 @@ public:
     // nullptr where writes keep nothing.
     virtual std::unique_ptr<WriteSession> writeSession() const { return nullptr; }
 
+    // Called first on each thread that a run starts for its writes and that ends with the run, before the
+    // thread writes. What the thread opens from then on may be its own alone.
+    virtual void enterWriterThread() const {}
+
     // Whether every member may run on several threads at once. A run then writes more than one item at a
     // time, and on a volume that answers slowly (a share across the network) keeps several requests under
     // way.

@@ -10,11 +10,12 @@
 
 namespace vellumark {
 
-ParallelPass::ParallelPass(unsigned threads)
+ParallelPass::ParallelPass(unsigned threads, const std::function<void()>& begin)
     : shareCount_(threads), shares_(std::make_unique<Share[]>(threads)) {
     threads_.reserve(threads);
     for (unsigned thread = 0; thread < threads; ++thread) {
-        threads_.emplace_back([this, thread](const std::stop_token& stop) { serve(stop, thread); });
+        threads_.emplace_back(
+            [this, thread, begin](const std::stop_token& stop) { serve(stop, thread, begin); });
     }
 }
 
@@ -56,8 +57,11 @@ bool ParallelPass::waitFor(std::chrono::steady_clock::duration time) {
     return finished_.wait_for(lock, time, [this] { return working_ == 0; });
 }
 
-void ParallelPass::serve(const std::stop_token& stop, unsigned thread) {
+void ParallelPass::serve(const std::stop_token& stop, unsigned thread, const std::function<void()>& begin) {
     runInBackground();
+    if (begin) {
+        begin();
+    }
     std::uint64_t seen = 0;
     std::unique_lock lock(mutex_);
     while (started_.wait(lock, stop, [&] { return pass_ != seen; })) {

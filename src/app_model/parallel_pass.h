@@ -21,13 +21,14 @@ namespace vellumark {
 // seldom on neighbouring indices: neighbouring files often share a block of the disk's records, which two
 // writers then take turns to lock. `each` must not throw.
 //
-// The threads run in the background (runInBackground). With no threads a pass is a plain loop, run by
-// start() on the calling thread as thread 0.
+// The threads run in the background (runInBackground), each calling `begin`, where given, before its first
+// pass; `begin` must not throw. With no threads a pass is a plain loop, run by start() on the calling thread
+// as thread 0.
 class ParallelPass {
 public:
     using Each = std::function<void(std::size_t index, unsigned thread)>;
 
-    explicit ParallelPass(unsigned threads);
+    explicit ParallelPass(unsigned threads, const std::function<void()>& begin = {});
     // Waits for the pass under way, then lets the threads go.
     ~ParallelPass();
     ParallelPass(const ParallelPass&) = delete;
@@ -42,7 +43,7 @@ public:
     bool waitFor(std::chrono::steady_clock::duration time);
 
 private:
-    void serve(const std::stop_token& stop, unsigned thread);
+    void serve(const std::stop_token& stop, unsigned thread, const std::function<void()>& begin);
 
     // The indices [next, end) of a pass not yet taken from one thread's share; a line of the cache each.
     struct alignas(64) Share {

@@ -113,7 +113,7 @@ ItemLocation::ItemLocation(const std::filesystem::path& path) : folder_(AT_FDCWD
     }
     folder_ = ownedFolder_;
     name_ = leaf_.c_str();
-    procPath_ = "/proc/self/fd/" + std::to_string(ownedFolder_) + "/" + leaf_;
+    procPath_ = "/proc/thread-self/fd/" + std::to_string(ownedFolder_) + "/" + leaf_;
     attributePath_ = procPath_.c_str();
 }
 

@@ -16,7 +16,8 @@ struct ItemRef {
     // For statx and utimensat: a final symbolic link is never followed.
     int flags;
     const char* attributePath;
-    // A descriptor's entry in /proc/self/fd is followed, to the item itself (a symbolic link included).
+    // A descriptor's entry in /proc/thread-self/fd is followed, to the item itself (a symbolic link
+    // included).
     bool followsAttributePath;
 };
 
@@ -46,7 +47,7 @@ public:
     const char* name() const { return name_; }
 
     // A path naming the item for calls that have no *at() form. Long paths go through the open parent's
-    // entry in /proc/self/fd, which stays short.
+    // entry in /proc/thread-self/fd, which stays short.
     const char* pathForAttributes() const { return attributePath_; }
 
     ItemRef ref() const;

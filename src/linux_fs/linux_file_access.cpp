@@ -16,11 +16,13 @@
 #include <functional>
 #include <mutex>
 #include <optional>
+#include <sched.h>
 #include <string>
 #include <string_view>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <system_error>
+#include <thread>
 #include <unistd.h>
 #include <utility>
 #include <vector>
@@ -261,6 +263,10 @@ private:
     std::optional<ParallelPass>& readers_;
 };
 
+// Whether this thread has a table of descriptors of its own (enterWriterThread): what it opens is closed
+// with the thread, and by no other thread, to which the same number means another file or none.
+thread_local bool t_ownDescriptors = false;
+
 // The folder of the items written last, kept open for the items after them in the same folder.
 class OpenFolder final : public FileAccess::WriteSession {
 public:
@@ -302,12 +308,13 @@ private:
             if (descriptor_ < 0) {
                 return std::nullopt;
             }
+            openedBy_ = t_ownDescriptors ? std::this_thread::get_id() : std::thread::id();
         }
         return OpenedItem(descriptor_, name);
     }
 
     void forget() {
-        if (descriptor_ >= 0) {
+        if (descriptor_ >= 0 && (openedBy_ == std::thread::id() || openedBy_ == std::this_thread::get_id())) {
             ::close(descriptor_);
         }
         descriptor_ = -1;
@@ -315,6 +322,7 @@ private:
 
     std::string path_;
     int descriptor_ = -1;
+    std::thread::id openedBy_;  // set where the descriptor is in that thread's own table
 };
 
 }  // namespace
@@ -387,6 +395,11 @@ bool LinuxFileAccess::inspectDescendants(const std::filesystem::path& folder,
         kDefaultOpenFolderLimit, [&](int folderFd) { reads.letGo(folderFd); });
     reads.visitAll();
     return walked;
+}
+
+void LinuxFileAccess::enterWriterThread() const {
+    // Where unshare is refused (a sandbox's filter), the thread keeps the process's table.
+    t_ownDescriptors = ::unshare(CLONE_FILES) == 0;
 }
 
 std::optional<std::string> LinuxFileAccess::setAttributes(const std::filesystem::path& path,

@@ -41,6 +41,10 @@ public:
     WrittenItem writeInSession(WriteSession* session, const std::filesystem::path& path,
                                const std::optional<ItemIdentity>& listed,
                                const DateAttributes& dates) override;
+    // Gives the thread a table of descriptors of its own: each writer opens and closes a descriptor for
+    // every item, which in a table shared with the other writers costs them turns at its lock and a count
+    // kept on every use.
+    void enterWriterThread() const override;
     bool takesConcurrentCalls() const override { return true; }
 
 private:

@@ -113,7 +113,9 @@ OpenedItem::~OpenedItem() {
 
 // Without snprintf, whose formatting costs more than a system call: a run names one for every item.
 void OpenedItem::nameProcPath() {
-    constexpr std::string_view kFolder = "/proc/self/fd/";
+    // The calling thread's own entry: a writer's descriptors may be in a table of its own, which
+    // /proc/self, the process's first thread's, does not show.
+    constexpr std::string_view kFolder = "/proc/thread-self/fd/";
     char* const end = procPath_.data() + procPath_.size() - 1;  // room for the terminating zero
     char* const digits = std::copy(kFolder.begin(), kFolder.end(), procPath_.data());
     *std::to_chars(digits, end, descriptor_).ptr = '\0';

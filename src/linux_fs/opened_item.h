@@ -44,7 +44,7 @@ private:
 
     int descriptor_ = -1;
     int error_ = 0;
-    std::array<char, 32> procPath_{};
+    std::array<char, 40> procPath_{};
 };
 
 }  // namespace vellumark

@@ -53,6 +53,7 @@ public:
     bool concurrent = false;
     bool takesConcurrentCalls() const override { return concurrent; }
     std::unique_ptr<WriteSession> writeSession() const override { return real_.writeSession(); }
+    void enterWriterThread() const override { real_.enterWriterThread(); }
     WrittenItem writeInSession(WriteSession* session, const std::filesystem::path& path,
                                const std::optional<ItemIdentity>& listed,
                                const DateAttributes& dates) override {

@@ -60,14 +60,6 @@ void expectDepthFirst(const std::vector<std::string>& names) {
     }
 }
 
-std::size_t openDescriptorCount() {
-    std::size_t count = 0;
-    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
-        ++count;
-    }
-    return count;
-}
-
 TEST(DirectoryWalk, ListsANestedTreeDepthFirstWithoutHiddenItems) {
     TemporaryFolder root;
     makeFolder(root / "a");

@@ -493,6 +493,30 @@ TEST(LinuxFileAccess, AWriteSessionChecksEachItemAndFollowsItsPathWhenTheKeptFol
     EXPECT_NE(files.inspect(root / "moved" / "f3.listed").dates->modificationDate, date);
 }
 
+// A writer thread's descriptors are its own: the folder its session kept goes with the thread, and the
+// session, ended on another thread, closes nothing there, where the same number now names another file.
+TEST(LinuxFileAccess, AWriterThreadsDescriptorsStayItsOwn) {
+    TemporaryFolder root;
+    writeFile(root / "file");
+    LinuxFileAccess files;
+    const auto listed = files.inspect(root / "file").identity;
+    const Date date = utc(2003, 4, 5, 6, 7, 8, 900);
+    std::unique_ptr<FileAccess::WriteSession> session = files.writeSession();
+    const std::size_t before = openDescriptorCount();
+    std::thread([&] {
+        files.enterWriterThread();
+        EXPECT_EQ(files.writeInSession(session.get(), root / "file", listed, {std::nullopt, date}).failure,
+                  std::nullopt);
+    }).join();
+    EXPECT_EQ(modificationOf(root / "file"), date);
+
+    const int other = ::open(root.path().c_str(), O_PATH | O_CLOEXEC);  // the kept folder's number there
+    session.reset();
+    EXPECT_NE(::fcntl(other, F_GETFD), -1);
+    ::close(other);
+    EXPECT_EQ(openDescriptorCount(), before);
+}
+
 // The worker writes while the window's thread looks: each instance starts knowing no volume, so both
 // threads learn it at once.
 TEST(LinuxFileAccess, ServesTwoThreadsAtOnce) {

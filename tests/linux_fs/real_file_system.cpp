@@ -150,6 +150,14 @@ bool programExists(const std::string& name) {
     return !findProgram(name).empty();
 }
 
+std::size_t openDescriptorCount() {
+    std::size_t count = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+        ++count;
+    }
+    return count;
+}
+
 std::optional<int> runProgram(const std::vector<std::string>& arguments) {
     const std::string program = findProgram(arguments.at(0));
     if (program.empty()) {

@@ -43,6 +43,9 @@ Date modificationOf(const std::filesystem::path& path);
 Date accessOf(const std::filesystem::path& path);
 void setModification(const std::filesystem::path& path, Date date);
 
+// How many descriptors the process has open.
+std::size_t openDescriptorCount();
+
 // Runs a program (searched in PATH, then /usr/sbin and /sbin) with its output discarded. Returns its exit
 // status, or nullopt when it could not be started.
 std::optional<int> runProgram(const std::vector<std::string>& arguments);
