@@ -795,7 +795,11 @@ const PlanSummary& AppModel::planSummary() const {
         return summary_;
     }
     const Date now = clock_();
-    if (!summaryValid_ || now < planInstant_ || now >= planInstant_.addingSeconds(1)) {
+    if (summaryValid_ && !summary_.followsClock && now >= planInstant_) {
+        // No date of the present entered the plan: it is the same at any later instant, and a list of a
+        // million items is not planned again every second for nothing.
+        planInstant_ = now;
+    } else if (!summaryValid_ || now < planInstant_ || now >= planInstant_.addingSeconds(1)) {
         planInstant_ = now;
         // At a million items, planning them all on one thread costs the window about 25 ms.
         std::array<PlanSummary, 2> halves;

@@ -31,6 +31,9 @@ struct PlannedDates {
     std::optional<Date> newModification;
     DateFate creationFate = DateFate::unchanged;
     DateFate modificationFate = DateFate::unchanged;
+    // A date came out later than `now` and was corrected: planned a moment later, the plan differs.
+    // Otherwise it is the same at any later instant.
+    bool followsClock = false;
 };
 
 // What applying the current action would leave on one item, with the fate of each date (see

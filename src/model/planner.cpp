@@ -162,8 +162,11 @@ PlannedDates planDates(const FileItem& item, const ActionConfig& config, Date no
 
     // Removing must write the marker exactly, so the correction never runs there; a date already past
     // the end of the range is refused as it is.
+    bool followsClock = false;
     if (config.correctInconsistencies && config.kind != DateActionKind::removeDates) {
         const PlannedDates uncorrected = wanted;
+        followsClock = (wanted.newCreation && *wanted.newCreation > now) ||
+                       (wanted.newModification && *wanted.newModification > now);
         autoCorrect(wanted, now, volume);
         if (creationPastRange) {
             wanted.newCreation = uncorrected.newCreation;
@@ -178,6 +181,7 @@ PlannedDates planDates(const FileItem& item, const ActionConfig& config, Date no
                                 volume.canWriteCreation, volume, dates.newCreation);
     dates.modificationFate = settle(item.modificationDate, wanted.newModification, modificationPastRange,
                                     true, volume, dates.newModification);
+    dates.followsClock = followsClock;
     return dates;
 }
 
@@ -218,6 +222,7 @@ std::size_t changeCount(std::span<const FileItem> items, const ActionConfig& con
 }
 
 void addToSummary(PlanSummary& summary, const FileItem& item, const PlannedDates& dates) {
+    summary.followsClock = summary.followsClock || dates.followsClock;
     summary.changing += changesAnything(item, dates) ? 1 : 0;
     summary.refused += refusesAnything(dates) ? 1 : 0;
     if (dates.creationFate != DateFate::kept) {
@@ -248,6 +253,7 @@ void removeFromSummary(PlanSummary& summary, const FileItem& item, const Planned
 }
 
 void addToSummary(PlanSummary& summary, const PlanSummary& following) {
+    summary.followsClock = summary.followsClock || following.followsClock;
     summary.changing += following.changing;
     summary.refused += following.refused;
     for (const KeptCreation& more : following.keptCreation) {

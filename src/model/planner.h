@@ -74,6 +74,8 @@ struct PlanSummary {
     std::size_t changing = 0;                // items with a date to write
     std::size_t refused = 0;                 // items with a date their volume cannot store
     std::vector<KeptCreation> keptCreation;  // by file system, in order of first appearance
+    // Some item's plan follows the clock (PlannedDates::followsClock), or did before it left the list.
+    bool followsClock = false;
 };
 
 PlanSummary summarizePlan(std::span<const FileItem> items, const ActionConfig& config, const Clock& clock);

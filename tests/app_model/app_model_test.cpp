@@ -71,6 +71,28 @@ TEST_F(AppModelTest, StartsEmptyWithDefaultsAndTheCreationMomentAsSpecificDate) 
     EXPECT_FALSE(model_.lastResult().has_value());
 }
 
+// A plan with a date corrected to the present moves on with the clock, a second at a time, though the
+// plan otherwise keeps its instant.
+TEST_F(AppModelTest, APlanCorrectedToThePresentMovesOnWithTheClock) {
+    const std::filesystem::path file = temp_.file("a.txt");
+    Date now = Date::now().addingSeconds(60);  // after the file's birth
+    TempFolder::setModification(file, now.addingSeconds(-1'800));
+    AppModel model(files_, panel_, [&] { return now; });
+    model.addURLs(Paths{file});
+    model.editConfig([](ActionConfig& config) {
+        config.kind = DateActionKind::shift;
+        config.fields = DateFieldSelection::modification;
+        config.shiftHours = 1;
+    });
+    const auto planned = [&] {
+        model.planSummary();
+        return planDates(model.items()[0], model.config(), model.planInstant()).newModification;
+    };
+    EXPECT_EQ(planned(), now);
+    now = now.addingSeconds(2);
+    EXPECT_EQ(planned(), now);
+}
+
 TEST_F(AppModelTest, AddingNotifiesOncePerBatchBeforeItsItemsAreAppended) {
     list({"a.txt"});
     NotificationLog log(model_);
