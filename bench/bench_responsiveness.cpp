@@ -389,7 +389,6 @@ struct CoreTimes {
     double apply = 0;
 };
 
-// Adding and applying through an AppModel alone, its hand-back run on this thread.
 // Syncs the file system, then waits (at most 3 s) until no other thread of this process has been
 // running for 20 ms: a list of a million items freed on a thread of its own after the pass before would
 // otherwise take a core from the pass about to be timed, and always from the same one.
@@ -420,6 +419,7 @@ void settle() {
     }
 }
 
+// Adding and applying through an AppModel alone, its hand-back run on this thread.
 CoreTimes measureCore(LinuxFileAccess& files, const FileTree& tree) {
     NoPanel panel;
     HandBackQueue queue;

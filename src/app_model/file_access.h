@@ -101,7 +101,9 @@ public:
     virtual std::unique_ptr<WriteSession> writeSession() const { return nullptr; }
 
     // Called first on each thread that a run starts for its writes and that ends with the run, before the
-    // thread writes. What the thread opens from then on may be its own alone.
+    // thread writes. What the thread opens from then on may be its own alone, and what the process had
+    // open before out of its reach: such a thread uses no descriptor it did not open, and takes no lock on
+    // a file, which would not be the process's.
     virtual void enterWriterThread() const {}
 
     // Whether every member may run on several threads at once. A run then writes more than one item at a

@@ -53,6 +53,7 @@ struct PlannedChange {
           modificationFate(dates.modificationFate) {}
 
     const Uuid& id() const { return item.id(); }
+    // Without followsClock, which a planned change does not keep.
     PlannedDates dates() const { return {newCreation, newModification, creationFate, modificationFate}; }
 };
 

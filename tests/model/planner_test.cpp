@@ -129,6 +129,26 @@ TEST(Planner, RemoveDatesNeverCorrects) {
     EXPECT_EQ(removedDateMarker(), Date::fromParts(-2'082'844'800));
 }
 
+// Only a date corrected to the present makes a plan that differs a moment later; one at the present
+// itself, or one left alone, does not.
+TEST(Planner, APlanFollowsTheClockOnlyWhereADateIsCorrectedToThePresent) {
+    ActionConfig config = configFor(DateActionKind::setSpecific, DateFieldSelection::modification, true);
+    const auto follows = [&](const FileItem& item, Date specific) {
+        config.specificDate = specific;
+        return planDates(item, config, kNow).followsClock;
+    };
+    EXPECT_FALSE(follows(copiedFile(), kNow));
+    EXPECT_TRUE(follows(copiedFile(), kNow.addingSeconds(1)));
+
+    const FileItem future("/tmp/future", kCreation, kNow.addingSeconds(kDay));
+    config.fields = DateFieldSelection::creation;
+    EXPECT_TRUE(follows(future, kCreation));  // its modification date, though not chosen
+    config.correctInconsistencies = false;
+    EXPECT_FALSE(follows(future, kCreation));
+    config = configFor(DateActionKind::removeDates, DateFieldSelection::creation, true);
+    EXPECT_FALSE(planDates(future, config, kNow).followsClock);
+}
+
 // With no date to take (an unreadable source, no source chosen) there is nothing to write: the current
 // date stays and the item is not counted.
 TEST(Planner, AbsentSourceDatesLeaveTheCurrentDates) {
