@@ -48,8 +48,22 @@ void appendEscape(std::string& text, char32_t c) {
 
 std::string visibleText(std::string_view bytes) {
     std::string text;
-    text.reserve(bytes.size());
+    appendVisibleText(text, bytes);
+    return text;
+}
+
+void appendVisibleText(std::string& text, std::string_view bytes) {
+    text.reserve(text.size() + bytes.size());
     for (std::size_t i = 0; i < bytes.size();) {
+        // Printable ASCII, most of any name, is taken a run at a time.
+        const std::size_t plain = i;
+        while (i < bytes.size() && bytes[i] >= 0x20 && bytes[i] < 0x7F) {
+            ++i;
+        }
+        text.append(bytes, plain, i - plain);
+        if (i == bytes.size()) {
+            break;
+        }
         const Utf8Step step = nextUtf8(bytes, i);
         const std::string_view sequence = bytes.substr(i, step.length);
         i += step.length;
@@ -61,7 +75,6 @@ std::string visibleText(std::string_view bytes) {
             text += sequence;
         }
     }
-    return text;
 }
 
 }  // namespace vellumark

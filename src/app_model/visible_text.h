@@ -17,5 +17,7 @@ namespace vellumark {
 // A backslash stays as it is, so a text that went through once is left alone the next time; a name with
 // a backslash followed by "n" then reads like one with a line break, but adds no line.
 std::string visibleText(std::string_view bytes);
+// The same text at the end of `to`.
+void appendVisibleText(std::string& to, std::string_view bytes);
 
 }  // namespace vellumark

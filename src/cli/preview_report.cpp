@@ -11,23 +11,24 @@ namespace vellumark::cli {
 
 namespace {
 
-std::string newDateText(const std::optional<Date>& date, DateFate fate, const VolumeCapabilities& volume) {
+void appendNewDateText(std::string& to, const std::optional<Date>& date, DateFate fate,
+                       const VolumeCapabilities& volume) {
     switch (fate) {
         case DateFate::unchanged:
-            return "unchanged";
+            to += "unchanged";
+            return;
         case DateFate::changes:
-            return dateText(date);
+            appendDateText(to, date);
+            return;
         case DateFate::kept:
-            return "kept (" + fileSystemName(volume) + ")";
+            to += "kept (";
+            to += fileSystemName(volume);
+            to += ')';
+            return;
         case DateFate::notStorable:
-            return "not storable";
+            to += "not storable";
+            return;
     }
-    return {};
-}
-
-void appendPadded(std::string& to, const std::string& text, std::size_t width) {
-    to += text;
-    to.append(width > text.size() ? width - text.size() : 0, ' ');
 }
 
 void writeJsonDate(std::ostream& out, std::string_view name, const std::optional<Date>& current,
@@ -39,11 +40,19 @@ void writeJsonDate(std::ostream& out, std::string_view name, const std::optional
 }  // namespace
 
 std::string dateText(const std::optional<Date>& date) {
+    std::string text;
+    appendDateText(text, date);
+    return text;
+}
+
+void appendDateText(std::string& to, const std::optional<Date>& date) {
     if (!date) {
-        return "none";
+        to += "none";
+    } else if (*date == removedDateMarker()) {
+        to += "-----";  // as the window shows the date that "remove" writes
+    } else {
+        appendUtcText(to, *date);
     }
-    // As the window shows the date that "remove" writes.
-    return *date == removedDateMarker() ? "-----" : utcText(*date);
 }
 
 std::string itemsText(std::int64_t count) {
@@ -56,22 +65,28 @@ void writePreview(std::ostream& out, const ItemList& items, std::span<const Plan
     constexpr std::size_t kBlock = std::size_t{64} << 10;
     std::string block;
     block.reserve(kBlock + 1024);
+    std::string creation;
+    std::string modification;
     for (std::size_t i = 0; i < items.size() && i < plan.size(); ++i) {
         const FileItem& item = items[i];
         const PlannedDates& dates = plan[i];
         const VolumeCapabilities& volume = *item.volume;
-        const std::string creation = dateText(item.creationDate);
-        const std::string modification = dateText(item.modificationDate);
+        creation.clear();
+        appendDateText(creation, item.creationDate);
+        modification.clear();
+        appendDateText(modification, item.modificationDate);
         const std::size_t width = std::max(creation.size(), modification.size());
-        block += visibleText(item.path());
+        appendVisibleText(block, item.path());
         block += "\n  creation      ";
-        appendPadded(block, creation, width);
+        block += creation;
+        block.append(width - creation.size(), ' ');
         block += "  ->  ";
-        block += newDateText(dates.newCreation, dates.creationFate, volume);
+        appendNewDateText(block, dates.newCreation, dates.creationFate, volume);
         block += "\n  modification  ";
-        appendPadded(block, modification, width);
+        block += modification;
+        block.append(width - modification.size(), ' ');
         block += "  ->  ";
-        block += newDateText(dates.newModification, dates.modificationFate, volume);
+        appendNewDateText(block, dates.newModification, dates.modificationFate, volume);
         block += '\n';
         if (block.size() >= kBlock) {
             out.write(block.data(), static_cast<std::streamsize>(block.size()));

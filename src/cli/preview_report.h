@@ -29,6 +29,8 @@ std::string resultText(const ProcessResult& result);
 
 // "2019-03-15 13:30:00 UTC", "-----" for the date that remove writes, "none" for no date.
 std::string dateText(const std::optional<Date>& date);
+// The same text at the end of `to`.
+void appendDateText(std::string& to, const std::optional<Date>& date);
 
 // "1 item", "3 items".
 std::string itemsText(std::int64_t count);

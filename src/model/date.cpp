@@ -92,7 +92,7 @@ std::string utcDayText(Date date) {
     return {text, putDay(text, civilTime(date))};
 }
 
-std::string utcText(Date date) {
+void appendUtcText(std::string& to, Date date) {
     const CivilTime time = civilTime(date);
     char text[80];
     char* out = putDay(text, time);
@@ -112,7 +112,13 @@ std::string utcText(Date date) {
     }
     constexpr std::string_view kZone = " UTC";
     out = std::copy(kZone.begin(), kZone.end(), out);
-    return {text, out};
+    to.append(text, out);
+}
+
+std::string utcText(Date date) {
+    std::string text;
+    appendUtcText(text, date);
+    return text;
 }
 
 }  // namespace vellumark

@@ -87,6 +87,8 @@ private:
 
 // "2038-01-19 03:14:07 UTC" (proleptic Gregorian, any year), with the fraction only when there is one.
 std::string utcText(Date date);
+// The same text at the end of `to`, for reports that put together many without a string for each.
+void appendUtcText(std::string& to, Date date);
 
 // "2038-01-19": the UTC day alone.
 std::string utcDayText(Date date);

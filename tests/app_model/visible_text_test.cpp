@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
 #include <string_view>
 #include <utility>
 
@@ -24,6 +25,9 @@ TEST(VisibleTextTest, EscapesWhatWouldBreakMoveOrHideText) {
         EXPECT_EQ(visibleText(bytes), shown) << bytes;
         EXPECT_EQ(visibleText(shown), shown) << "shown again: " << shown;
     }
+    std::string report = "1: ";
+    appendVisibleText(report, "a\nb");
+    EXPECT_EQ(report, "1: a\\nb");
 }
 
 }  // namespace
