@@ -11,6 +11,7 @@
 #include <atomic>
 #include <chrono>
 #include <exception>
+#include <limits>
 #include <memory>
 #include <utility>
 
@@ -236,7 +237,9 @@ void AppModel::appendBatch(ListedPaths& listed, std::vector<FileItem>& batch) {
             willWriteItems();
             written = true;
         }
-        summaryAdd(item);
+        if (summaryAdd(item) && clockPositionsKnown_) {
+            clockPositions_.push_back(static_cast<std::uint32_t>(items_.size()));
+        }
         items_.push_back(std::move(item));
         progress_.done += activity_ == Activity::adding ? 1 : 0;
     }
@@ -278,6 +281,9 @@ void AppModel::removeSelected() {
         summaryRemove(item);
         return true;
     });
+    // The items that follow the clock have moved; the next plan of every item finds them again.
+    clockPositionsKnown_ = false;
+    clockPositions_ = {};
     objectWillChange_.send();
     releaseInBackground(selection_);
     releaseInBackground(removed);
@@ -292,6 +298,7 @@ void AppModel::removeAll() {
     // Released, not cleared: clearing would keep the memory of a million items.
     releaseInBackground(items_);
     summary_ = {};
+    clockPositions_ = {};
     objectWillChange_.send();
     releaseInBackground(selection_);
 }
@@ -669,12 +676,15 @@ void AppModel::refreshInPlace(std::vector<Refreshed>& batch) {
             // Another file answers to the path now: the item stays the one listed, and shows as gone.
             dates = ReadDates{};
         }
-        summaryRemove(item);
+        const bool followedClock = summaryRemove(item);
         item.creationDate = dates.creationDate;
         item.modificationDate = dates.modificationDate;
         item.isDirectory = dates.isDirectory;
         item.volume = dates.volume;
-        summaryAdd(item);
+        if (summaryAdd(item) != followedClock) {
+            // Found again by the next plan of every item.
+            clockPositionsKnown_ = false;
+        }
     }
 }
 
@@ -776,16 +786,36 @@ void AppModel::refreshItems() {
     storeRefreshed(batch);
 }
 
-void AppModel::summaryAdd(const FileItem& item) const {
-    if (summaryValid_) {
-        addToSummary(summary_, item, planDates(item, config_, planInstant_));
+bool AppModel::summaryAdd(const FileItem& item) const {
+    if (!summaryValid_) {
+        return false;
     }
+    const PlannedDates planned = planDates(item, config_, planInstant_);
+    addToSummary(summary_, item, planned);
+    return planned.followsClock;
 }
 
-void AppModel::summaryRemove(const FileItem& item) const {
-    if (summaryValid_) {
-        removeFromSummary(summary_, item, planDates(item, config_, planInstant_));
+bool AppModel::summaryRemove(const FileItem& item) const {
+    if (!summaryValid_) {
+        return false;
     }
+    const PlannedDates planned = planDates(item, config_, planInstant_);
+    removeFromSummary(summary_, item, planned);
+    return planned.followsClock;
+}
+
+// Moves the plan to `now` by planning again only the items that follow the clock: every other item's
+// plan is the same at any later instant.
+void AppModel::planClockFollowers(Date now) const {
+    std::erase_if(clockPositions_, [this, now](std::uint32_t position) {
+        const FileItem& item = items_[position];
+        removeFromSummary(summary_, item, planDates(item, config_, planInstant_));
+        const PlannedDates planned = planDates(item, config_, now);
+        addToSummary(summary_, item, planned);
+        return !planned.followsClock;
+    });
+    summary_.followsClock = !clockPositions_.empty();
+    planInstant_ = now;
 }
 
 const PlanSummary& AppModel::planSummary() const {
@@ -799,22 +829,40 @@ const PlanSummary& AppModel::planSummary() const {
         // No date of the present entered the plan: it is the same at any later instant, and a list of a
         // million items is not planned again every second for nothing.
         planInstant_ = now;
+    } else if (summaryValid_ && clockPositionsKnown_ && 2 * clockPositions_.size() <= items_.size() &&
+               now >= planInstant_.addingSeconds(1)) {
+        planClockFollowers(now);
     } else if (!summaryValid_ || now < planInstant_ || now >= planInstant_.addingSeconds(1)) {
         planInstant_ = now;
         // At a million items, planning them all on one thread costs the window about 25 ms.
         std::array<PlanSummary, 2> halves;
-        runInHalves(items_.size(), [this, now, &halves](int half, std::size_t from, std::size_t to) {
+        std::array<std::vector<std::uint32_t>, 2> followers;
+        runInHalves(items_.size(), [&](int half, std::size_t from, std::size_t to) {
             // Counted apart and stored once: the two halves share a cache line.
             PlanSummary summary;
+            std::vector<std::uint32_t> following;
             for (std::size_t position = from; position < to; ++position) {
                 const FileItem& item = items_[position];
-                addToSummary(summary, item, planDates(item, config_, now));
+                const PlannedDates planned = planDates(item, config_, now);
+                addToSummary(summary, item, planned);
+                if (planned.followsClock) {
+                    following.push_back(static_cast<std::uint32_t>(position));
+                }
             }
             halves[half] = std::move(summary);
+            followers[half] = std::move(following);
         });
         summary_ = std::move(halves[0]);
         addToSummary(summary_, halves[1]);
         summaryValid_ = true;
+        // Past half the list, planning only these would cost more than planning all in two halves.
+        clockPositionsKnown_ = 2 * (followers[0].size() + followers[1].size()) <= items_.size() &&
+                               items_.size() <= std::numeric_limits<std::uint32_t>::max();
+        clockPositions_ = {};
+        if (clockPositionsKnown_) {
+            clockPositions_ = std::move(followers[0]);
+            clockPositions_.insert(clockPositions_.end(), followers[1].begin(), followers[1].end());
+        }
     }
     return summary_;
 }

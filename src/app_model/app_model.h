@@ -159,8 +159,11 @@ private:
     void beginProcessing(Progress progress);
     void reloadLatestRun();
     void setActivity(Activity activity, Progress progress);
-    void summaryAdd(const FileItem& item) const;
-    void summaryRemove(const FileItem& item) const;
+    // Count an item into the summary, or out of it, at the plan's instant; each tells whether the item's
+    // plan follows the clock.
+    bool summaryAdd(const FileItem& item) const;
+    bool summaryRemove(const FileItem& item) const;
+    void planClockFollowers(Date now) const;
 
     ItemList items_;
     std::uint64_t itemsRevision_ = 0;
@@ -182,6 +185,11 @@ private:
     mutable Date planInstant_ = Date::fromParts(0);
     mutable PlanSummary summary_;
     mutable bool summaryValid_ = false;
+    // Where the items lie whose plans follow the clock, while they are known: as the clock moves on, only
+    // these are planned again. Found by each plan of every item, unless they are more than half of the
+    // list; lost when items leave or when a date read again makes an item start or stop following.
+    mutable std::vector<std::uint32_t> clockPositions_;
+    mutable bool clockPositionsKnown_ = false;
 
     // Last, so that the worker stops before anything it reads goes.
     BackgroundWork work_;

@@ -93,6 +93,47 @@ TEST_F(AppModelTest, APlanCorrectedToThePresentMovesOnWithTheClock) {
     EXPECT_EQ(planned(), now);
 }
 
+// As the clock moves on, only the plans that follow it are made again: the count stays that of every
+// item planned afresh, through appends, removals and dates read again. A date a few seconds ahead is
+// corrected to the present, and changes, except in the second the present reaches it.
+TEST_F(AppModelTest, TheCountFollowsTheClockThroughAppendsRemovalsAndDatesReadAgain) {
+    Date now = Date::now().addingSeconds(60);
+    const Date t0 = now;
+    AppModel model(files_, panel_, [&] { return now; });
+    const auto add = [&](const char* name, Date modification) {
+        const std::filesystem::path file = temp_.file(name);
+        TempFolder::setModification(file, modification);
+        model.addURLs(Paths{file});
+        return file;
+    };
+    add("s1", t0.addingSeconds(2));
+    std::vector<std::filesystem::path> old;
+    for (const char* name : {"a", "b", "c", "d", "e", "f"}) {
+        old.push_back(add(name, Date::fromParts(978'307'200)));
+    }
+    model.editConfig([](ActionConfig& config) {
+        config.kind = DateActionKind::shift;
+        config.fields = DateFieldSelection::modification;
+        config.shiftHours = 1;
+    });
+    const auto expectCount = [&](int seconds, std::size_t changing) {
+        now = t0.addingSeconds(seconds);
+        EXPECT_EQ(model.changeCount(), changing) << "at t0 + " << seconds << " s";
+        EXPECT_EQ(model.planInstant(), now);
+    };
+    expectCount(0, 7);
+    add("s2", t0.addingSeconds(2));
+    expectCount(0, 8);
+    expectCount(2, 6);  // s1 and s2 reached
+    TempFolder::setModification(old[1], t0.addingSeconds(3));
+    model.refreshItems();
+    expectCount(3, 7);  // b reached
+    model.setSelection({model.items()[1].id()});
+    model.removeSelected();
+    expectCount(3, 6);
+    expectCount(4, 7);
+}
+
 TEST_F(AppModelTest, AddingNotifiesOncePerBatchBeforeItsItemsAreAppended) {
     list({"a.txt"});
     NotificationLog log(model_);
