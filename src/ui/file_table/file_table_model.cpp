@@ -196,9 +196,17 @@ bool FileTableModel::refresh() {
     shownRevision_ = model_.itemsRevision();
     shownRemovalRevision_ = model_.removalRevision();
     // The configuration or the clock may have moved on: every planned date may differ. Names change only
-    // when failure marks come or go.
+    // when failure marks come or go. While items are being added neither can move, and the items listed
+    // keep their dates: only the rows inserted need drawing, and a window adding a million items does
+    // not draw every row shown again for each batch.
     const bool marksShown = !model_.failureMarks().empty();
-    if (!rowIds_.empty()) {
+    const Date instant = model_.planInstant();
+    const bool adding = model_.activity() == Activity::adding;
+    const bool datesKept =
+        adding && shownWhileAdding_ && instant == shownInstant_ && marksShown == marksShown_;
+    shownInstant_ = instant;
+    shownWhileAdding_ = adding;
+    if (!rowIds_.empty() && !datesKept) {
         const bool names = marksShown || marksShown_;
         emit dataChanged(index(0, names ? nameColumn : creationColumn),
                          index(static_cast<int>(rowIds_.size()) - 1, modificationColumn),

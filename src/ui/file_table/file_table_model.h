@@ -109,6 +109,9 @@ private:
     std::unordered_map<Uuid, std::size_t> survivorIndex_;
     // Whether the last refresh found failure marks: their going away must repaint the names too.
     bool marksShown_ = false;
+    // The plan's instant at the last refresh, and whether the model was adding then.
+    Date shownInstant_;
+    bool shownWhileAdding_ = false;
     QIcon folderIcon_;
     QIcon docIcon_;
     QIcon failedIcon_;
