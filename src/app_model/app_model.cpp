@@ -804,6 +804,18 @@ bool AppModel::summaryRemove(const FileItem& item) const {
     return planned.followsClock;
 }
 
+namespace {
+
+// Whether planning again only the items that follow the clock costs less than planning every item in
+// two halves: up to half the list, and always for a few, so that a list that starts small as it is
+// being added to keeps track of them.
+bool fewFollowClock(std::size_t following, std::size_t items) {
+    constexpr std::size_t kFew = 4'096;
+    return following <= kFew || 2 * following <= items;
+}
+
+}  // namespace
+
 // Moves the plan to `now` by planning again only the items that follow the clock: every other item's
 // plan is the same at any later instant.
 void AppModel::planClockFollowers(Date now) const {
@@ -829,7 +841,8 @@ const PlanSummary& AppModel::planSummary() const {
         // No date of the present entered the plan: it is the same at any later instant, and a list of a
         // million items is not planned again every second for nothing.
         planInstant_ = now;
-    } else if (summaryValid_ && clockPositionsKnown_ && 2 * clockPositions_.size() <= items_.size() &&
+    } else if (summaryValid_ && clockPositionsKnown_ &&
+               fewFollowClock(clockPositions_.size(), items_.size()) &&
                now >= planInstant_.addingSeconds(1)) {
         planClockFollowers(now);
     } else if (!summaryValid_ || now < planInstant_ || now >= planInstant_.addingSeconds(1)) {
@@ -855,8 +868,7 @@ const PlanSummary& AppModel::planSummary() const {
         summary_ = std::move(halves[0]);
         addToSummary(summary_, halves[1]);
         summaryValid_ = true;
-        // Past half the list, planning only these would cost more than planning all in two halves.
-        clockPositionsKnown_ = 2 * (followers[0].size() + followers[1].size()) <= items_.size() &&
+        clockPositionsKnown_ = fewFollowClock(followers[0].size() + followers[1].size(), items_.size()) &&
                                items_.size() <= std::numeric_limits<std::uint32_t>::max();
         clockPositions_ = {};
         if (clockPositionsKnown_) {

@@ -186,8 +186,8 @@ private:
     mutable PlanSummary summary_;
     mutable bool summaryValid_ = false;
     // Where the items lie whose plans follow the clock, while they are known: as the clock moves on, only
-    // these are planned again. Found by each plan of every item, unless they are more than half of the
-    // list; lost when items leave or when a date read again makes an item start or stop following.
+    // these are planned again. Found by each plan of every item, unless they are many and more than half
+    // of the list; lost when items leave or when a date read again makes an item start or stop following.
     mutable std::vector<std::uint32_t> clockPositions_;
     mutable bool clockPositionsKnown_ = false;
 
