@@ -172,6 +172,7 @@ void AppModel::setLastResult(std::optional<ProcessResult> result) {
 
 void AppModel::setActivity(Activity activity, Progress progress) {
     objectWillChange_.send();
+    addsBegun_ += activity == Activity::adding && activity_ != Activity::adding ? 1 : 0;
     activity_ = activity;
     progress_ = progress;
 }
@@ -237,8 +238,8 @@ void AppModel::appendBatch(ListedPaths& listed, std::vector<FileItem>& batch) {
             willWriteItems();
             written = true;
         }
-        if (summaryAdd(item) && clockPositionsKnown_) {
-            clockPositions_.push_back(static_cast<std::uint32_t>(items_.size()));
+        if (summaryAdd(item)) {
+            noteClockFollower(items_.size());
         }
         items_.push_back(std::move(item));
         progress_.done += activity_ == Activity::adding ? 1 : 0;
@@ -681,8 +682,8 @@ void AppModel::refreshInPlace(std::vector<Refreshed>& batch) {
         item.modificationDate = dates.modificationDate;
         item.isDirectory = dates.isDirectory;
         item.volume = dates.volume;
-        if (summaryAdd(item) != followedClock) {
-            // Found again by the next plan of every item.
+        if (summaryAdd(item) && !followedClock) {
+            // Found by the next plan of every item. One that stopped following is dropped at its next plan.
             clockPositionsKnown_ = false;
         }
     }
@@ -816,14 +817,29 @@ bool fewFollowClock(std::size_t following, std::size_t items) {
 
 }  // namespace
 
+void AppModel::noteClockFollower(std::size_t position) const {
+    if (!clockPositionsKnown_) {
+        return;
+    }
+    if (fewFollowClock(clockPositions_.size() + 1, position + 1) &&
+        position <= std::numeric_limits<std::uint32_t>::max()) {
+        clockPositions_.push_back(static_cast<std::uint32_t>(position));
+    } else {
+        clockPositionsKnown_ = false;
+        clockPositions_ = {};
+    }
+}
+
 // Moves the plan to `now` by planning again only the items that follow the clock: every other item's
 // plan is the same at any later instant.
 void AppModel::planClockFollowers(Date now) const {
     std::erase_if(clockPositions_, [this, now](std::uint32_t position) {
         const FileItem& item = items_[position];
-        removeFromSummary(summary_, item, planDates(item, config_, planInstant_));
+        // Added before the old plan goes, so that a file system's count of kept creation dates does not
+        // fall to nothing and come back behind those that first appear later in the list.
         const PlannedDates planned = planDates(item, config_, now);
         addToSummary(summary_, item, planned);
+        removeFromSummary(summary_, item, planDates(item, config_, planInstant_));
         return !planned.followsClock;
     });
     summary_.followsClock = !clockPositions_.empty();

@@ -66,6 +66,8 @@ public:
     const ActionConfig& config() const { return config_; }
     bool isProcessing() const { return isProcessing_; }
     Activity activity() const { return activity_; }
+    // How many times adding has begun: tells one add from the next.
+    std::uint64_t addsBegun() const { return addsBegun_; }
     bool isBusy() const { return activity_ != Activity::idle; }
     const Progress& progress() const { return progress_; }
     const std::optional<ProcessResult>& lastResult() const { return lastResult_; }
@@ -163,6 +165,8 @@ private:
     // plan follows the clock.
     bool summaryAdd(const FileItem& item) const;
     bool summaryRemove(const FileItem& item) const;
+    // Notes that the item appended at `position` follows the clock.
+    void noteClockFollower(std::size_t position) const;
     void planClockFollowers(Date now) const;
 
     ItemList items_;
@@ -172,6 +176,7 @@ private:
     ActionConfig config_;
     bool isProcessing_ = false;
     Activity activity_ = Activity::idle;
+    std::uint64_t addsBegun_ = 0;
     Progress progress_;
     std::optional<ProcessResult> lastResult_;
     std::unordered_map<Uuid, std::string> failureMarks_;
@@ -187,7 +192,7 @@ private:
     mutable bool summaryValid_ = false;
     // Where the items lie whose plans follow the clock, while they are known: as the clock moves on, only
     // these are planned again. Found by each plan of every item, unless they are many and more than half
-    // of the list; lost when items leave or when a date read again makes an item start or stop following.
+    // of the list; lost when items leave or when a date read again makes an item start following.
     mutable std::vector<std::uint32_t> clockPositions_;
     mutable bool clockPositionsKnown_ = false;
 

@@ -48,12 +48,12 @@ void appendEscape(std::string& text, char32_t c) {
 
 std::string visibleText(std::string_view bytes) {
     std::string text;
+    text.reserve(bytes.size());
     appendVisibleText(text, bytes);
     return text;
 }
 
 void appendVisibleText(std::string& text, std::string_view bytes) {
-    text.reserve(text.size() + bytes.size());
     for (std::size_t i = 0; i < bytes.size();) {
         // Printable ASCII, most of any name, is taken a run at a time.
         const std::size_t plain = i;

@@ -124,6 +124,7 @@ TEST_F(AppModelTest, TheCountFollowsTheClockThroughAppendsRemovalsAndDatesReadAg
     expectCount(0, 7);
     add("s2", t0.addingSeconds(2));
     expectCount(0, 8);
+    expectCount(1, 8);
     expectCount(2, 6);  // s1 and s2 reached
     TempFolder::setModification(old[1], t0.addingSeconds(3));
     model.refreshItems();

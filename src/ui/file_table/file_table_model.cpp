@@ -198,14 +198,14 @@ bool FileTableModel::refresh() {
     // The configuration or the clock may have moved on: every planned date may differ. Names change only
     // when failure marks come or go. While items are being added neither can move, and the items listed
     // keep their dates: only the rows inserted need drawing, and a window adding a million items does
-    // not draw every row shown again for each batch.
+    // not draw every row shown again for each batch. Between two adds the dates may have been read again.
     const bool marksShown = !model_.failureMarks().empty();
     const Date instant = model_.planInstant();
     const bool adding = model_.activity() == Activity::adding;
     const bool datesKept =
-        adding && shownWhileAdding_ && instant == shownInstant_ && marksShown == marksShown_;
+        adding && shownAdd_ == model_.addsBegun() && instant == shownInstant_ && marksShown == marksShown_;
     shownInstant_ = instant;
-    shownWhileAdding_ = adding;
+    shownAdd_ = adding ? model_.addsBegun() : 0;
     if (!rowIds_.empty() && !datesKept) {
         const bool names = marksShown || marksShown_;
         emit dataChanged(index(0, names ? nameColumn : creationColumn),

@@ -109,9 +109,9 @@ private:
     std::unordered_map<Uuid, std::size_t> survivorIndex_;
     // Whether the last refresh found failure marks: their going away must repaint the names too.
     bool marksShown_ = false;
-    // The plan's instant at the last refresh, and whether the model was adding then.
+    // The plan's instant at the last refresh, and the add under way then (0 for none).
     Date shownInstant_;
-    bool shownWhileAdding_ = false;
+    std::uint64_t shownAdd_ = 0;
     QIcon folderIcon_;
     QIcon docIcon_;
     QIcon failedIcon_;
