@@ -31,6 +31,11 @@ void appendNewDateText(std::string& to, const std::optional<Date>& date, DateFat
     }
 }
 
+void appendPadded(std::string& to, const std::string& text, std::size_t width) {
+    to += text;
+    to.append(width > text.size() ? width - text.size() : 0, ' ');
+}
+
 void writeJsonDate(std::ostream& out, std::string_view name, const std::optional<Date>& current,
                    const std::optional<Date>& planned, DateFate fate) {
     out << '"' << name << "\": {\"current\": " << jsonDate(current) << ", \"new\": " << jsonDate(planned)
@@ -78,13 +83,11 @@ void writePreview(std::ostream& out, const ItemList& items, std::span<const Plan
         const std::size_t width = std::max(creation.size(), modification.size());
         appendVisibleText(block, item.path());
         block += "\n  creation      ";
-        block += creation;
-        block.append(width - creation.size(), ' ');
+        appendPadded(block, creation, width);
         block += "  ->  ";
         appendNewDateText(block, dates.newCreation, dates.creationFate, volume);
         block += "\n  modification  ";
-        block += modification;
-        block.append(width - modification.size(), ' ');
+        appendPadded(block, modification, width);
         block += "  ->  ";
         appendNewDateText(block, dates.newModification, dates.modificationFate, volume);
         block += '\n';
