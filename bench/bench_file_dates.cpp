@@ -110,6 +110,8 @@ std::unique_ptr<AppModel> newModel(FileAccess& files, OpenPanel& panel) {
     auto model = std::make_unique<AppModel>(files, panel, systemClock(),
                                             kOnWorkerThread ? gOwner.handBack() : HandBack{});
     model->editConfig([](ActionConfig& config) { config.includeSubfolderContents = true; });
+    // Read as the window reads it: the model then counts the changes of each item as it is added.
+    model->changeCount();
     return model;
 }
 

@@ -426,6 +426,10 @@ CoreTimes measureCore(LinuxFileAccess& files, const FileTree& tree) {
     HandBackQueue queue;
     AppModel model(files, panel, systemClock(), queue.handBack());
     model.editConfig([](ActionConfig& config) { config.includeSubfolderContents = true; });
+    // The window reads the count of changes as soon as the configuration changes, and from then on the
+    // model counts each item as it is added. Read here too, so that the model does the same work on
+    // both sides and the ratio measures the window's own.
+    model.changeCount();
     const std::vector<std::filesystem::path> urls{tree.root()};
 
     CoreTimes times;
