@@ -815,14 +815,20 @@ bool fewFollowClock(std::size_t following, std::size_t items) {
     return following <= kFew || 2 * following <= items;
 }
 
+// Whether the positions of `following` items among `items` are worth keeping, and each fits the four
+// bytes kept for it.
+bool keepsClockPositions(std::size_t following, std::size_t items) {
+    return fewFollowClock(following, items) &&
+           items <= std::size_t{std::numeric_limits<std::uint32_t>::max()} + 1;
+}
+
 }  // namespace
 
 void AppModel::noteClockFollower(std::size_t position) const {
     if (!clockPositionsKnown_) {
         return;
     }
-    if (fewFollowClock(clockPositions_.size() + 1, position + 1) &&
-        position <= std::numeric_limits<std::uint32_t>::max()) {
+    if (keepsClockPositions(clockPositions_.size() + 1, position + 1)) {
         clockPositions_.push_back(static_cast<std::uint32_t>(position));
     } else {
         clockPositionsKnown_ = false;
@@ -884,8 +890,7 @@ const PlanSummary& AppModel::planSummary() const {
         summary_ = std::move(halves[0]);
         addToSummary(summary_, halves[1]);
         summaryValid_ = true;
-        clockPositionsKnown_ = fewFollowClock(followers[0].size() + followers[1].size(), items_.size()) &&
-                               items_.size() <= std::numeric_limits<std::uint32_t>::max();
+        clockPositionsKnown_ = keepsClockPositions(followers[0].size() + followers[1].size(), items_.size());
         clockPositions_ = {};
         if (clockPositionsKnown_) {
             clockPositions_ = std::move(followers[0]);
