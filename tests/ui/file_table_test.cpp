@@ -25,6 +25,8 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
+#include <QPaintEvent>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -553,6 +555,59 @@ TEST_F(FileTableTest, RowsStaleUntilTheRefreshShowNothingRatherThanAnotherItem) 
     EXPECT_FALSE(view.tableModel().index(0, creationColumn).data(FileTableRole::dateCell).isValid());
     QCoreApplication::processEvents();
     EXPECT_EQ(view.tableModel().rowCount(), 0);
+}
+
+// What was drawn of a widget.
+class PaintedRegion : public QObject {
+public:
+    explicit PaintedRegion(QWidget& widget) : widget_(widget) { widget.installEventFilter(this); }
+    QRegion painted;
+    bool paintedAll() const { return (QRegion(widget_.rect()) - painted).isEmpty(); }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint) {
+            painted += static_cast<QPaintEvent*>(event)->region();
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    QWidget& widget_;
+};
+
+TEST_F(FileTableTest, RowsAddedBelowTheShownOnesOnlyMoveTheScrollBarUntilSomethingElseChanges) {
+    const auto addFiles = [this](int first, int count) {
+        std::vector<std::filesystem::path> urls;
+        for (int i = first; i < first + count; ++i) {
+            urls.emplace_back("/data/many/" + std::to_string(i));
+            files_.addFile(urls.back(), kCreated, kModified);
+        }
+        model_.addURLs(urls);
+        QTest::qWait(20);
+    };
+    FileTableView view(model_);
+    show(view);
+    QTableView& table = view.table();
+    PaintedRegion viewport(*table.viewport());
+    addFiles(0, 5);
+    EXPECT_TRUE(viewport.paintedAll()) << "rows added into sight are drawn";
+    addFiles(5, 60);
+    const int scrollRange = table.verticalScrollBar()->maximum();
+
+    viewport.painted = {};
+    addFiles(65, 60);
+    EXPECT_TRUE(viewport.painted.isEmpty());
+    EXPECT_GT(table.verticalScrollBar()->maximum(), scrollRange);
+
+    // Rows added below, and the first item gone, in one refresh: the rows shown moved up.
+    files_.addFile("/data/many/last", kCreated, kModified);
+    model_.addURLs(std::vector<std::filesystem::path>{"/data/many/last"});
+    model_.setSelection({model_.items()[0].id()});
+    model_.removeSelected();
+    QTest::qWait(20);
+    EXPECT_TRUE(viewport.paintedAll());
+    EXPECT_EQ(table.indexAt({1, 1}).data().toString(), QStringLiteral("1"));
 }
 
 // Sorting, filtering and the rows' menu, over items in two folders whose list order is none of the sorts.
