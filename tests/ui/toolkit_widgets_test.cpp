@@ -1,6 +1,7 @@
 // Icons, the confirmation dialog and the open panel of the toolkit layer.
 #include "qt_test_support.h"
 #include "ui/bindings/qt_open_panel.h"
+#include "ui/toolkit/animation_pace.h"
 #include "ui/toolkit/dialogs.h"
 #include "ui/toolkit/path_text.h"
 #include "ui/toolkit/symbol_icons.h"
@@ -15,6 +16,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -313,6 +315,27 @@ TEST_F(OpenPanelTest, RemembersFoldersForTheSessionShowsBookmarksAndWritesNoSett
     qputenv("HOME", previousHome);
     qputenv("XDG_CONFIG_HOME", previousConfig);
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, previousSettings);
+}
+
+TEST(AnimationPaceTest, ABusyBarKeepsMovingAtThePacedRate) {
+    QProgressBar bar;
+    bar.setRange(0, 0);
+    bar.resize(96, 10);
+    paceAnimation(bar, 10);
+    bar.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&bar));
+    struct PaintCount : QObject {
+        int paints = 0;
+        bool eventFilter(QObject*, QEvent* event) override {
+            paints += event->type() == QEvent::Paint ? 1 : 0;
+            return false;
+        }
+    } count;
+    bar.installEventFilter(&count);
+    QTest::qWait(600);
+    // The style asks for about thirty-six frames in that time, ten a second let six through.
+    EXPECT_GE(count.paints, 4);
+    EXPECT_LE(count.paints, 8);
 }
 
 }  // namespace
