@@ -5,6 +5,7 @@
 #include "ui/file_table/date_cell_delegate.h"
 #include "ui/file_table/file_table_model.h"
 #include "ui/file_table/row_commands.h"
+#include "ui/file_table/row_table.h"
 #include "ui/toolkit/contrast.h"
 
 #include <QAction>
@@ -19,7 +20,6 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
-#include <QSignalBlocker>
 #include <QStyledItemDelegate>
 #include <QVBoxLayout>
 
@@ -51,91 +51,6 @@ protected:
         QStyledItemDelegate::initStyleOption(option, index);
         option->textElideMode = Qt::ElideMiddle;
     }
-};
-
-// Qt finds what Select All changed by comparing the old selection with the new one range by range, which
-// takes the square of the ranges: with ten thousand rows selected here and there, seconds. Past
-// kClearedFirst ranges the selection is cleared first, unseen, so that each comparison has an empty side;
-// Select All then reports every row selected, one write of the user's change, and every row is redrawn.
-// A selection of a few ranges is compared as ever, and what Select All adds to it is all it reports.
-//
-// A list growing below the rows shown changes none of them, and laying the table out again then only
-// moves the scroll bar: the rows shown are not drawn again for each batch of a million items being added.
-// Any other change to the model, and any change of style, lays the table out and draws it in full.
-class RowTable final : public QTableView {
-public:
-    using QTableView::QTableView;
-
-    void setModel(QAbstractItemModel* model) override {
-        QTableView::setModel(model);
-        const auto drawAll = [this] { drawsAll_ = true; };
-        connect(model, &QAbstractItemModel::modelAboutToBeReset, this, drawAll);
-        connect(model, &QAbstractItemModel::layoutAboutToBeChanged, this, drawAll);
-        connect(model, &QAbstractItemModel::rowsAboutToBeRemoved, this, drawAll);
-        connect(model, &QAbstractItemModel::rowsAboutToBeMoved, this, drawAll);
-        connect(model, &QAbstractItemModel::columnsAboutToBeInserted, this, drawAll);
-        connect(model, &QAbstractItemModel::columnsAboutToBeRemoved, this, drawAll);
-        connect(model, &QAbstractItemModel::columnsAboutToBeMoved, this, drawAll);
-    }
-
-    void doItemsLayout() override {
-        const bool onlyGrewOutOfSight = grewOutOfSight_ && !drawsAll_;
-        grewOutOfSight_ = false;
-        drawsAll_ = false;
-        if (onlyGrewOutOfSight) {
-            updateGeometries();
-        } else {
-            QTableView::doItemsLayout();
-        }
-    }
-
-    void selectAll() override {
-        constexpr qsizetype kClearedFirst = 64;
-        const bool selectsRows = selectionMode() != NoSelection && selectionMode() != SingleSelection;
-        if (selectsRows && selectionModel() != nullptr &&
-            selectionModel()->selection().size() > kClearedFirst) {
-            const QSignalBlocker unseen(selectionModel());
-            clearSelection();
-        }
-        QTableView::selectAll();
-    }
-
-protected:
-    void rowsInserted(const QModelIndex& parent, int first, int last) override {
-        QTableView::rowsInserted(parent, first, last);
-        // Every row has the same height and none is hidden, so where the first new row begins is known
-        // without asking the header, which would place every row to answer.
-        const QHeaderView* rows = verticalHeader();
-        const bool appended =
-            !parent.isValid() && isVisible() && first > 0 && last + 1 == model()->rowCount();
-        const bool uniform =
-            rows->sectionResizeMode(0) == QHeaderView::Fixed && rows->hiddenSectionCount() == 0;
-        if (appended && uniform &&
-            static_cast<qint64>(first) * rows->defaultSectionSize() - verticalOffset() >=
-                viewport()->height()) {
-            grewOutOfSight_ = true;
-        } else {
-            drawsAll_ = true;
-        }
-    }
-
-    bool event(QEvent* event) override {
-        switch (event->type()) {
-            case QEvent::StyleChange:
-            case QEvent::FontChange:
-            case QEvent::LayoutDirectionChange:
-                drawsAll_ = true;
-                break;
-            default:
-                break;
-        }
-        return QTableView::event(event);
-    }
-
-private:
-    // Since the last layout: rows were appended below the rows shown, and something else changed.
-    bool grewOutOfSight_ = false;
-    bool drawsAll_ = false;
 };
 
 SortKey sortKeyOf(int column, bool newDates) {
