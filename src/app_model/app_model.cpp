@@ -677,12 +677,20 @@ void AppModel::refreshInPlace(std::vector<Refreshed>& batch) {
             // Another file answers to the path now: the item stays the one listed, and shows as gone.
             dates = ReadDates{};
         }
+        const auto trade = [&item, &dates] {
+            std::swap(item.creationDate, dates.creationDate);
+            std::swap(item.modificationDate, dates.modificationDate);
+            std::swap(item.isDirectory, dates.isDirectory);
+            std::swap(item.volume, dates.volume);
+        };
+        // Counted with its new dates before its old ones go, so that a file system's count of kept
+        // creation dates does not fall to nothing and come back behind those that appear later in the list.
+        trade();
+        const bool follows = summaryAdd(item);
+        trade();
         const bool followedClock = summaryRemove(item);
-        item.creationDate = dates.creationDate;
-        item.modificationDate = dates.modificationDate;
-        item.isDirectory = dates.isDirectory;
-        item.volume = dates.volume;
-        if (summaryAdd(item) && !followedClock) {
+        trade();
+        if (follows && !followedClock) {
             // Found by the next plan of every item. One that stopped following is dropped at its next plan.
             clockPositionsKnown_ = false;
         }

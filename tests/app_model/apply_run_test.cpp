@@ -196,6 +196,21 @@ TEST_F(ApplyChangesTest, ALongListIsCountedAndRemovedFromItemByItem) {
     EXPECT_EQ(model_.changeCount(), left);
 }
 
+// The items a run read again are counted again where they stood: the file systems keep their order.
+TEST_F(ApplyChangesTest, AfterARunTheFileSystemsThatKeepCreationDatesKeepTheirOrder) {
+    files_.mount("/e", testing::ext4Volume());
+    files_.mount("/f", testing::fatVolume());
+    list({"/e/a", "/f/b", "/f/c"});
+    model_.editConfig([](ActionConfig& config) {
+        config.kind = DateActionKind::shift;
+        config.shiftDays = 1;
+    });
+    const std::vector<KeptCreation> kept{{"ext4", 1}, {"FAT", 2}};
+    EXPECT_EQ(model_.planSummary().keptCreation, kept);
+    model_.applyChanges();
+    EXPECT_EQ(model_.planSummary().keptCreation, kept);
+}
+
 // On a volume that keeps creation dates and stores dates only until 2038, a run writes what the
 // preview promised: modification dates, never a creation date, never a date it cannot store. Failed
 // items stay marked, by their new ids, until the settings change.
