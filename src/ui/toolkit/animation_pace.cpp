@@ -5,6 +5,8 @@
 #include <QObject>
 #include <QWidget>
 
+#include <algorithm>
+
 namespace vellumark::toolkit {
 
 namespace {
@@ -12,7 +14,7 @@ namespace {
 class AnimationPace : public QObject {
 public:
     AnimationPace(QWidget& widget, int framesPerSecond)
-        : QObject(&widget), frameMilliseconds_(1000 / framesPerSecond) {
+        : QObject(&widget), frameMilliseconds_(1000 / std::max(framesPerSecond, 1)) {
         sinceFrame_.invalidate();
         widget.installEventFilter(this);
     }
