@@ -669,6 +669,7 @@ void AppModel::rereadList(RunEnd& end, bool timed, const HandBack& handBack) {
     handBack([this, end = std::move(end)]() mutable { finishRun(end); });
 }
 
+// Leaves in `batch` the dates the items had.
 void AppModel::refreshInPlace(std::vector<Refreshed>& batch) {
     for (Refreshed& refreshed : batch) {
         FileItem& item = items_[refreshed.position];

@@ -332,10 +332,10 @@ TEST(AnimationPaceTest, ABusyBarKeepsMovingAtThePacedRate) {
         }
     } count;
     bar.installEventFilter(&count);
-    QTest::qWait(600);
-    // The style asks for about thirty-six frames in that time, ten a second let six through.
+    QTest::qWait(1000);
+    // The style asks for about fifty frames in a second.
     EXPECT_GE(count.paints, 4);
-    EXPECT_LE(count.paints, 8);
+    EXPECT_LE(count.paints, 12);
 }
 
 }  // namespace

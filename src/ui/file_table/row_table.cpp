@@ -8,15 +8,38 @@
 namespace vellumark::file_table {
 
 void RowTable::setModel(QAbstractItemModel* model) {
+    if (model == this->model()) {
+        return;
+    }
+    for (const QMetaObject::Connection& connection : modelConnections_) {
+        disconnect(connection);
+    }
+    modelConnections_.clear();
+    drawsAll_ = true;
     QTableView::setModel(model);
+    if (model == nullptr) {
+        return;
+    }
     const auto drawAll = [this] { drawsAll_ = true; };
-    connect(model, &QAbstractItemModel::modelAboutToBeReset, this, drawAll);
-    connect(model, &QAbstractItemModel::layoutAboutToBeChanged, this, drawAll);
-    connect(model, &QAbstractItemModel::rowsAboutToBeRemoved, this, drawAll);
-    connect(model, &QAbstractItemModel::rowsAboutToBeMoved, this, drawAll);
-    connect(model, &QAbstractItemModel::columnsAboutToBeInserted, this, drawAll);
-    connect(model, &QAbstractItemModel::columnsAboutToBeRemoved, this, drawAll);
-    connect(model, &QAbstractItemModel::columnsAboutToBeMoved, this, drawAll);
+    modelConnections_ = {
+        connect(model, &QAbstractItemModel::modelAboutToBeReset, this, drawAll),
+        connect(model, &QAbstractItemModel::layoutAboutToBeChanged, this, drawAll),
+        connect(model, &QAbstractItemModel::rowsAboutToBeRemoved, this, drawAll),
+        connect(model, &QAbstractItemModel::rowsAboutToBeMoved, this, drawAll),
+        connect(model, &QAbstractItemModel::columnsAboutToBeInserted, this, drawAll),
+        connect(model, &QAbstractItemModel::columnsAboutToBeRemoved, this, drawAll),
+        connect(model, &QAbstractItemModel::columnsAboutToBeMoved, this, drawAll),
+    };
+}
+
+void RowTable::reset() {
+    drawsAll_ = true;
+    QTableView::reset();
+}
+
+void RowTable::setRootIndex(const QModelIndex& index) {
+    drawsAll_ = true;
+    QTableView::setRootIndex(index);
 }
 
 void RowTable::doItemsLayout() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QTableView>
 
 namespace vellumark::file_table {
@@ -15,12 +16,14 @@ namespace vellumark::file_table {
 //
 // A list growing below the rows shown changes none of them, and laying the table out again then only
 // moves the scroll bar: the rows shown are not drawn again for each batch of a million items being added.
-// Any other change to the model, and any change of style, lays the table out and draws it in full.
+// Any other change to the model or of the model, and any change of style, draws the table in full.
 class RowTable final : public QTableView {
 public:
     using QTableView::QTableView;
 
     void setModel(QAbstractItemModel* model) override;
+    void reset() override;
+    void setRootIndex(const QModelIndex& index) override;
     void doItemsLayout() override;
     void selectAll() override;
 
@@ -34,6 +37,7 @@ private:
     // Since the last layout: rows were appended below the rows shown, and something else changed.
     bool grewOutOfSight_ = false;
     bool drawsAll_ = false;
+    QList<QMetaObject::Connection> modelConnections_;
 };
 
 }  // namespace vellumark::file_table
