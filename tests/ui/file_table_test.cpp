@@ -26,7 +26,6 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
-#include <QPaintEvent>
 #include <QScreen>
 #include <QScrollBar>
 #include <QSignalSpy>
@@ -560,21 +559,6 @@ TEST_F(FileTableTest, RowsStaleUntilTheRefreshShowNothingRatherThanAnotherItem) 
     EXPECT_EQ(view.tableModel().rowCount(), 0);
 }
 
-// What was drawn of a widget.
-class PaintedRegion : public QObject {
-public:
-    explicit PaintedRegion(QWidget& widget) { widget.installEventFilter(this); }
-    QRegion painted;
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() == QEvent::Paint) {
-            painted += static_cast<QPaintEvent*>(event)->region();
-        }
-        return QObject::eventFilter(watched, event);
-    }
-};
-
 TEST(RowTableTest, RowsAddedBelowTheShownOnesOnlyMoveTheScrollBarUntilSomethingElseChanges) {
     QStandardItemModel rows(0, 1);
     RowTable table;
@@ -608,7 +592,7 @@ TEST(RowTableTest, RowsAddedBelowTheShownOnesOnlyMoveTheScrollBarUntilSomethingE
     append(30);
     EXPECT_TRUE(screenIsCurrent());
 
-    PaintedRegion viewport(*table.viewport());
+    testing::PaintWatch viewport(*table.viewport());
     const int scrollRange = table.verticalScrollBar()->maximum();
     append(30);
     QTest::qWait(20);

@@ -2,7 +2,10 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QPaintEvent>
+#include <QRegion>
 #include <QString>
+#include <QWidget>
 
 #include <ostream>
 
@@ -25,5 +28,22 @@ bool processEventsUntil(Condition&& condition, int timeoutMs = 1000) {
     }
     return condition();
 }
+
+// What was drawn of a widget since it was watched: how many paints, and where.
+class PaintWatch : public QObject {
+public:
+    explicit PaintWatch(QWidget& widget) { widget.installEventFilter(this); }
+    int paints = 0;
+    QRegion painted;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint) {
+            ++paints;
+            painted += static_cast<QPaintEvent*>(event)->region();
+        }
+        return QObject::eventFilter(watched, event);
+    }
+};
 
 }  // namespace vellumark::testing

@@ -324,14 +324,7 @@ TEST(AnimationPaceTest, ABusyBarKeepsMovingAtThePacedRate) {
     paceAnimation(bar, 10);
     bar.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&bar));
-    struct PaintCount : QObject {
-        int paints = 0;
-        bool eventFilter(QObject*, QEvent* event) override {
-            paints += event->type() == QEvent::Paint ? 1 : 0;
-            return false;
-        }
-    } count;
-    bar.installEventFilter(&count);
+    const testing::PaintWatch count(bar);
     QTest::qWait(1000);
     // The style asks for about fifty frames in a second.
     EXPECT_GE(count.paints, 4);
