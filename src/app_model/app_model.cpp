@@ -141,12 +141,14 @@ void AppModel::willWriteItems() {
 
 void AppModel::setSelection(Selection selection) {
     objectWillChange_.send();
+    ++selectionRevision_;
     selection_.swap(selection);
     releaseInBackground(selection);
 }
 
 void AppModel::changeSelection(std::span<const Uuid> added, std::span<const Uuid> removed) {
     objectWillChange_.send();
+    ++selectionRevision_;
     for (const Uuid& id : removed) {
         selection_.erase(id);
     }
@@ -286,6 +288,7 @@ void AppModel::removeSelected() {
     clockPositionsKnown_ = false;
     clockPositions_ = {};
     objectWillChange_.send();
+    ++selectionRevision_;
     releaseInBackground(selection_);
     releaseInBackground(removed);
 }
@@ -301,6 +304,7 @@ void AppModel::removeAll() {
     summary_ = {};
     clockPositions_ = {};
     objectWillChange_.send();
+    ++selectionRevision_;
     releaseInBackground(selection_);
 }
 
@@ -709,6 +713,7 @@ void AppModel::storeRefreshed(std::vector<Refreshed>& batch) {
     willWriteItems();
     refreshInPlace(batch);
     objectWillChange_.send();
+    ++selectionRevision_;
     releaseInBackground(selection_);
 }
 

@@ -63,6 +63,9 @@ public:
     // its end, and a view need not compare the items it shows already.
     std::uint64_t removalRevision() const { return removalRevision_; }
     const Selection& selection() const { return selection_; }
+    // Grows with every write of the selection: a view that showed it at one revision shows it still while
+    // the revision stays and its rows do.
+    std::uint64_t selectionRevision() const { return selectionRevision_; }
     const ActionConfig& config() const { return config_; }
     bool isProcessing() const { return isProcessing_; }
     Activity activity() const { return activity_; }
@@ -172,6 +175,7 @@ private:
     ItemList items_;
     std::uint64_t itemsRevision_ = 0;
     std::uint64_t removalRevision_ = 0;
+    std::uint64_t selectionRevision_ = 0;
     Selection selection_;
     ActionConfig config_;
     bool isProcessing_ = false;

@@ -5,6 +5,7 @@
 #include "support/fake_file_access.h"
 #include "support/scripted_open_panel.h"
 #include "support/volumes.h"
+#include "ui/bindings/selection_binding.h"
 #include "ui/file_table/date_cell.h"
 #include "ui/file_table/date_cell_delegate.h"
 #include "ui/file_table/file_table_model.h"
@@ -93,9 +94,10 @@ protected:
     }
 
     // The ids of the rows with a selected cell.
-    Selection shownIds(FileTableView& view) {
+    Selection shownIds(FileTableView& view) { return shownIds(view.table()); }
+    Selection shownIds(const QTableView& table) {
         Selection ids;
-        for (const QModelIndex& index : view.table().selectionModel()->selectedIndexes()) {
+        for (const QModelIndex& index : table.selectionModel()->selectedIndexes()) {
             ids.insert(model_.items()[static_cast<std::size_t>(index.row())].id());
         }
         return ids;
@@ -529,6 +531,40 @@ TEST_F(FileTableTest, AnotherWriteOfAManyRowSelectionIsCheckedToTheLastRow) {
     EXPECT_TRUE(vellumark::testing::processEventsUntil(
         [&] { return !view.table().selectionModel()->isRowSelected(0); }));
     EXPECT_TRUE(view.table().selectionModel()->isRowSelected(1));
+}
+
+TEST_F(FileTableTest, AWriteThatLeavesTheSelectionAndTheRowsAloneIsNotComparedAgain) {
+    addAll();
+    QStandardItemModel rows(static_cast<int>(model_.items().size()), 3);
+    QTableView table;
+    table.setModel(&rows);
+    int lookups = 0;
+    bindings::SelectionBinding binding(
+        table,
+        [&](int row) -> const Uuid& {
+            ++lookups;
+            return model_.items()[static_cast<std::size_t>(row)].id();
+        },
+        model_);
+    const auto editSettingsThenShow = [&](bool rowsChanged) {
+        ActionConfig config = model_.config();
+        ++config.shiftHours;
+        model_.setConfig(config);
+        lookups = 0;
+        binding.showSelection(rowsChanged);
+        QCoreApplication::processEvents();
+        return lookups;
+    };
+    model_.setSelection({model_.items()[1].id(), model_.items()[3].id()});
+    binding.showSelection(false);
+    EXPECT_EQ(editSettingsThenShow(false), 0);
+    EXPECT_EQ(editSettingsThenShow(true), 2) << "replaced rows are compared";
+
+    // The user's own change, written while known to be in step, is as good as compared.
+    table.selectionModel()->select(rows.index(0, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    EXPECT_EQ(model_.selection().size(), 3U);
+    EXPECT_EQ(editSettingsThenShow(false), 0);
+    EXPECT_EQ(shownIds(table), model_.selection());
 }
 
 TEST_F(FileTableTest, ARowStaysSelectedWhileAnyOfItsCellsIs) {

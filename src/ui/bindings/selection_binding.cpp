@@ -96,18 +96,21 @@ void SelectionBinding::userChangedSelection(const QItemSelection& selected,
     // change.
     if (!known || (removed < 2 * after && added < held)) {
         model_.changeSelection(idsOf(addedRows), idsOf(removedRows));
-        return;
-    }
-    const RowRuns rows = rowsOf(view_.selectionModel()->selection());
-    Selection ids;
-    ids.assign(rowCount(rows), [&](Selection::Filler& fill) {
-        for (const auto& [first, last] : rows) {
-            for (int row = first; row <= last; ++row) {
-                fill(idAt_(row));
+    } else {
+        const RowRuns rows = rowsOf(view_.selectionModel()->selection());
+        Selection ids;
+        ids.assign(rowCount(rows), [&](Selection::Filler& fill) {
+            for (const auto& [first, last] : rows) {
+                for (int row = first; row <= last; ++row) {
+                    fill(idAt_(row));
+                }
             }
-        }
-    });
-    model_.setSelection(std::move(ids));
+        });
+        model_.setSelection(std::move(ids));
+    }
+    if (known) {
+        shownRevision_ = model_.selectionRevision();
+    }
 }
 
 // The rows of `deselected` that have no selected cell left.
@@ -150,6 +153,14 @@ void SelectionBinding::showSelection(bool rowsChanged) {
     }
     inStep_ = true;
     stopShowing();
+    if (rowsChanged) {
+        shownRevision_.reset();
+    }
+    if (shownRevision_ == model_.selectionRevision()) {
+        return;
+    }
+    shownRevision_.reset();
+    showingRevision_ = model_.selectionRevision();
     const Selection& ids = model_.selection();
     QItemSelectionModel& selectionModel = *view_.selectionModel();
     RowRuns rows = ids.empty() ? RowRuns{} : rowsOf(selectionModel.selection());
@@ -192,13 +203,18 @@ void SelectionBinding::checkRows() {
             unchecked_.pop_back();
         }
     }
+    if (unchecked_.empty()) {
+        shownRevision_ = showingRevision_;
+    }
     if (!unchecked_.empty() && !checkScheduled_) {
         checkScheduled_ = true;
         QMetaObject::invokeMethod(
             this,
             [this] {
                 checkScheduled_ = false;
-                checkRows();
+                if (!unchecked_.empty()) {
+                    checkRows();
+                }
             },
             Qt::QueuedConnection);
     }
@@ -263,6 +279,7 @@ void SelectionBinding::findRows() {
     // is empty.
     selectionModel.clearSelection();
     selectionModel.select(selection, QItemSelectionModel::Select);
+    shownRevision_ = showingRevision_;
 }
 
 // One write, whose cost follows the smaller side: the ids of the rows still selected where there are fewer

@@ -7,6 +7,7 @@
 #include <QItemSelection>
 #include <QObject>
 
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <utility>
@@ -21,10 +22,12 @@ namespace vellumark::bindings {
 // the view makes while its rows are replaced are not the user's either: wrap them in a ShowingScope.
 //
 // While nothing but this binding writes the model, the model holds the ids of the rows the view shows and
-// showSelection() has nothing to do. After any other write the next showSelection() compares the two,
-// and selects the model's rows where they differ: at once when their numbers differ, else as soon as a
-// row's id is found missing, checking many rows a slice per pass of the event loop. Finding the rows of
-// the model's ids among many rows also takes a slice per pass, the view showing them when all are found.
+// showSelection() has nothing to do; nor after another write that left the selection and the rows alone
+// (an edit of the settings with a million rows selected). After any other write the next showSelection()
+// compares the two, and selects the model's rows where they differ: at once when their numbers differ, else
+// as soon as a row's id is found missing, checking many rows a slice per pass of the event loop. Finding the
+// rows of the model's ids among many rows also takes a slice per pass, the view showing them when all are
+// found.
 //
 // Rows replaced while all were selected (sorted anew) are all selected again at once, then checked.
 //
@@ -80,6 +83,11 @@ private:
     // Whether the model is known to hold what the view shows, or is being checked to: not until the first
     // showSelection(), and no longer from any write of the model but this binding's.
     bool inStep_ = false;
+    // The model's selection revision the view was found to show, row for row, since its rows were last
+    // replaced: another write of the model that leaves the selection alone needs no comparison. And the
+    // revision being compared or found now.
+    std::optional<std::uint64_t> shownRevision_;
+    std::uint64_t showingRevision_ = 0;
     // Selected rows not yet checked against the model's ids.
     RowRuns unchecked_;
     bool checkScheduled_ = false;
