@@ -13,6 +13,7 @@ struct ModelSnapshot {
     std::vector<Uuid> itemIds;
     std::uint64_t itemsRevision = 0;
     Selection selection;
+    std::uint64_t selectionRevision = 0;
     std::optional<std::filesystem::path> liftSourceURL;
     std::optional<Date> liftCreation;
     std::optional<Date> liftModification;
@@ -27,6 +28,7 @@ struct ModelSnapshot {
         }
         snapshot.itemsRevision = model.itemsRevision();
         snapshot.selection = model.selection();
+        snapshot.selectionRevision = model.selectionRevision();
         snapshot.liftSourceURL = model.config().liftSourceURL;
         snapshot.liftCreation = model.config().liftCreation;
         snapshot.liftModification = model.config().liftModification;
@@ -72,6 +74,8 @@ private:
         };
         note(a.itemIds != b.itemIds || a.itemsRevision != b.itemsRevision, "items");
         note(a.selection != b.selection, "selection");
+        // Views that showed the selection go by its revision.
+        note(a.selection != b.selection && a.selectionRevision == b.selectionRevision, "(unrevised)");
         note(a.liftSourceURL != b.liftSourceURL, "liftSourceURL");
         note(a.liftCreation != b.liftCreation, "liftCreation");
         note(a.liftModification != b.liftModification, "liftModification");
