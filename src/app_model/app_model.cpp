@@ -139,6 +139,12 @@ void AppModel::willWriteItems() {
     failureMarks_.clear();
 }
 
+// Its memory is freed on another thread; views that showed it see a new revision.
+void AppModel::emptySelection() {
+    ++selectionRevision_;
+    releaseInBackground(selection_);
+}
+
 void AppModel::setSelection(Selection selection) {
     objectWillChange_.send();
     ++selectionRevision_;
@@ -288,8 +294,7 @@ void AppModel::removeSelected() {
     clockPositionsKnown_ = false;
     clockPositions_ = {};
     objectWillChange_.send();
-    ++selectionRevision_;
-    releaseInBackground(selection_);
+    emptySelection();
     releaseInBackground(removed);
 }
 
@@ -304,8 +309,7 @@ void AppModel::removeAll() {
     summary_ = {};
     clockPositions_ = {};
     objectWillChange_.send();
-    ++selectionRevision_;
-    releaseInBackground(selection_);
+    emptySelection();
 }
 
 void AppModel::setLiftSource(const std::filesystem::path& url) {
@@ -713,8 +717,7 @@ void AppModel::storeRefreshed(std::vector<Refreshed>& batch) {
     willWriteItems();
     refreshInPlace(batch);
     objectWillChange_.send();
-    ++selectionRevision_;
-    releaseInBackground(selection_);
+    emptySelection();
 }
 
 void AppModel::finishRun(RunEnd& end) {

@@ -147,6 +147,7 @@ private:
     ChangePublisher objectWillChange_;
 
     void willWriteItems();
+    void emptySelection();
     void appendBatch(ListedPaths& listed, std::vector<FileItem>& batch);
     struct Refreshed;
     struct RunEnd;

@@ -153,10 +153,7 @@ void SelectionBinding::showSelection(bool rowsChanged) {
     }
     inStep_ = true;
     stopShowing();
-    if (rowsChanged) {
-        shownRevision_.reset();
-    }
-    if (shownRevision_ == model_.selectionRevision()) {
+    if (!rowsChanged && shownRevision_ == model_.selectionRevision()) {
         return;
     }
     shownRevision_.reset();
